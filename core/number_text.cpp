@@ -1,14 +1,17 @@
 #include "core/number_text.h"
 
-std::string numberText(int64_t thousandths) {
-    std::string text(1, thousandths < 0 ? '-' : ' ');
-    // Unsigned arithmetic so that the most negative value has a magnitude too.
-    uint64_t magnitude = thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths)
-                                         : static_cast<uint64_t>(thousandths);
-    uint64_t whole = magnitude / 1000;
-    unsigned fraction = static_cast<unsigned>(magnitude % 1000);
+namespace {
 
-    if (whole != 0 || fraction == 0) {
+uint64_t magnitudeOf(int64_t value) {
+    // Unsigned arithmetic, so that the most negative value has a magnitude too.
+    return value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+}
+
+// The one form behind both entry points: sign position, whole digits, and at
+// most three fractional digits without trailing zeros.
+std::string formatNumber(bool negative, uint64_t whole, unsigned thousandths) {
+    std::string text(1, negative ? '-' : ' ');
+    if (whole != 0 || thousandths == 0) {
         char digits[24];
         int n = 0;
         do {
@@ -17,17 +20,23 @@ std::string numberText(int64_t thousandths) {
         } while (whole != 0);
         while (n > 0) text += digits[--n];
     }
-    if (fraction != 0) {
+    if (thousandths != 0) {
         text += '.';
-        for (unsigned scale = 100; fraction != 0; scale /= 10) {
-            text += static_cast<char>('0' + fraction / scale);
-            fraction %= scale;
+        for (unsigned scale = 100; thousandths != 0; scale /= 10) {
+            text += static_cast<char>('0' + thousandths / scale);
+            thousandths %= scale;
         }
     }
     return text;
 }
 
+}  // namespace
+
+std::string numberText(int64_t thousandths) {
+    uint64_t magnitude = magnitudeOf(thousandths);
+    return formatNumber(thousandths < 0, magnitude / 1000, static_cast<unsigned>(magnitude % 1000));
+}
+
 std::string wholeNumberText(int64_t value) {
-    // Values beyond +-9.2e15 would overflow the thousandths; sizes never come near.
-    return numberText(value * 1000);
+    return formatNumber(value < 0, magnitudeOf(value), 0);
 }
