@@ -5,6 +5,7 @@
 #include "app/dialog_engine.h"
 #include "hotkeys/hotkey_actions.h"
 #include "hotkeys/hotkey_register.h"
+#include "ui/clipboard_pad.h"
 #include "ui/main_window_layout.h"
 
 MemoryBank memoryBank;
@@ -36,6 +37,13 @@ void onNcActivate(WPARAM active) {
     }
 }
 
+// An open pad would otherwise outlive the program's exit with its hotkeys
+// gone, and keep the process alive until the user closed it by hand.
+void onDestroy(HWND window) {
+    releaseHotkeys(window);
+    if (padOpen) endDialog(padWindow, 0);
+}
+
 void onCommand(WPARAM wParam) {
     int d = digitOfTag(LOWORD(wParam));
     if (d < 0) return;
@@ -48,7 +56,7 @@ void onCommand(WPARAM wParam) {
 INT_PTR mainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: onInitDialog(window); break;
-        case WM_DESTROY: releaseHotkeys(window); break;
+        case WM_DESTROY: onDestroy(window); break;
         case WM_HOTKEY: dispatchHotkey(window, wParam); break;
         case WM_NCACTIVATE: onNcActivate(wParam); break;
         case WM_COMMAND: onCommand(wParam); break;
