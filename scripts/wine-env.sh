@@ -22,10 +22,10 @@ qb_start_env() {
   for _ in $(seq 100); do [[ -s $fdfile ]] && break; sleep 0.1; done
   [[ -s $fdfile ]] || { echo "Xvfb did not start"; cat "$QB_BUILD/xvfb.log"; return 1; }
   export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
-  # The first start of a new prefix sets it up (several seconds); keep its
-  # server up so later programs start at once.
-  "$QB_WINE" wineboot.exe -i >"$QB_BUILD/wineboot.log" 2>&1 || true
+  # Keep the prefix's server up so later programs start at once; the first
+  # start of a new prefix then sets it up (several seconds).
   wineserver -p
   qb_wine_started=1
+  "$QB_WINE" wineboot.exe -i >"$QB_BUILD/wineboot.log" 2>&1 || true
   echo "Xvfb on $DISPLAY (pid $qb_xvfb_pid), WINEPREFIX=$WINEPREFIX"
 }
