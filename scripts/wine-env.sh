@@ -4,7 +4,7 @@ QB_WINE=/usr/lib/wine/wine64
 export WINEDEBUG=-all
 export WINEPREFIX=${QB_WINEPREFIX:-$QB_BUILD/wineprefix}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-mkdir -p "$QB_BUILD"
+mkdir -p "$QB_BUILD" "$WINEPREFIX"
 
 qb_xvfb_pid=""
 qb_wine_started=""
