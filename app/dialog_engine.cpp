@@ -97,6 +97,9 @@ INT_PTR CALLBACK engineProcedure(HWND window, UINT message, WPARAM wParam, LPARA
             }
             break;
         case WM_NCDESTROY:
+            // Destroyed from inside a sent message, the modal loop may be
+            // waiting in GetMessageW: a null message wakes it to notice.
+            if (d->shown) PostMessageW(nullptr, WM_NULL, 0, 0);
             forgetDialog(d);
             break;
     }

@@ -1,0 +1,365 @@
+// The clipboard bridge against the platform's real clipboard. The test's own
+// clipboard work uses the raw calls, so each case checks the bridge against
+// an independent view of the clipboard.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "clipboard/clipboard_text.h"
+#include "tests/win/clipboard_holder.h"
+
+namespace {
+
+constexpr DWORD OPEN_TIMEOUT_MS = 3000;
+
+// Another program (the platform's clipboard bridge to X, say) may hold the
+// clipboard for a moment: retry, within a bound.
+bool openClipboardWithin(DWORD timeoutMs, HWND owner = nullptr) {
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (OpenClipboard(owner)) return true;
+        if (GetTickCount64() >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+struct RawFormat {
+    UINT format;
+    std::vector<char> bytes;
+};
+
+// Replaces the clipboard with the given memory blocks, as another program
+// would. Returns false if the clipboard could not be set.
+bool rawSet(const std::vector<RawFormat>& formats) {
+    if (!openClipboardWithin(OPEN_TIMEOUT_MS)) return false;
+    bool ok = EmptyClipboard() != FALSE;
+    for (const RawFormat& f : formats) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, f.bytes.size());
+        if (!block) {
+            ok = false;
+            continue;
+        }
+        std::memcpy(GlobalLock(block), f.bytes.data(), f.bytes.size());
+        GlobalUnlock(block);
+        if (!SetClipboardData(f.format, block)) {
+            GlobalFree(block);
+            ok = false;
+        }
+    }
+    CloseClipboard();
+    return ok;
+}
+
+std::vector<char> bytesOf(const std::string& s, bool terminate = true) {
+    std::vector<char> v(s.begin(), s.end());
+    if (terminate) v.push_back('\0');
+    return v;
+}
+
+bool rawSetText(const std::string& text) { return rawSet({{CF_TEXT, bytesOf(text)}}); }
+
+// The whole CF_TEXT block as the clipboard holds it; has is false without one.
+struct RawBlock {
+    bool has = false;
+    std::vector<char> bytes;
+};
+
+RawBlock rawGetBlock(UINT format = CF_TEXT) {
+    RawBlock b;
+    if (!openClipboardWithin(OPEN_TIMEOUT_MS)) {
+        ADD_FAILURE() << "the clipboard stayed busy";
+        return b;
+    }
+    if (HANDLE h = GetClipboardData(format)) {
+        if (const char* p = static_cast<const char*>(GlobalLock(h))) {
+            b.has = true;
+            b.bytes.assign(p, p + GlobalSize(h));
+            GlobalUnlock(h);
+        }
+    }
+    CloseClipboard();
+    return b;
+}
+
+std::string rawGetText() {
+    RawBlock b = rawGetBlock();
+    size_t n = 0;
+    while (n < b.bytes.size() && b.bytes[n]) ++n;
+    return std::string(b.bytes.data(), n);
+}
+
+std::vector<UINT> formatsOnClipboard() {
+    std::vector<UINT> formats;
+    if (!openClipboardWithin(OPEN_TIMEOUT_MS)) {
+        ADD_FAILURE() << "the clipboard stayed busy";
+        return formats;
+    }
+    for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) formats.push_back(f);
+    CloseClipboard();
+    return formats;
+}
+
+bool contains(const std::vector<UINT>& v, UINT x) {
+    for (UINT y : v)
+        if (y == x) return true;
+    return false;
+}
+
+// The bridge closes the clipboard before returning: it can be opened at once.
+bool clipboardIsClosed() {
+    if (!OpenClipboard(nullptr)) return false;
+    CloseClipboard();
+    return true;
+}
+
+std::string pattern(size_t n) {
+    std::string s(n, ' ');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>('!' + (i * 7 + i / 91) % 94);
+    return s;
+}
+
+class ClipboardTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(rawSetText("setup")); }
+};
+
+TEST_F(ClipboardTest, WrittenTextReadsBackAndSitsInABlockWithTwoZeroBytes) {
+    DWORD before = GetClipboardSequenceNumber();
+    writeClipboardText("abc");
+    EXPECT_NE(GetClipboardSequenceNumber(), before) << "the clipboard was not changed";
+    EXPECT_TRUE(clipboardIsClosed());
+    EXPECT_EQ(readClipboardText(), "abc");
+    EXPECT_TRUE(clipboardIsClosed());
+
+    RawBlock b = rawGetBlock();
+    ASSERT_TRUE(b.has);
+    ASSERT_GE(b.bytes.size(), 5u);
+    EXPECT_EQ(std::string(b.bytes.data(), 3), "abc");
+    EXPECT_EQ(b.bytes[3], '\0');
+    EXPECT_EQ(b.bytes[4], '\0');
+}
+
+TEST_F(ClipboardTest, WriteTakesTheTextUpToItsFirstNul) {
+    const char buffer[] = "ab\0cd";
+    writeClipboardText(buffer);
+    EXPECT_EQ(readClipboardText(), "ab");
+    RawBlock b = rawGetBlock();
+    ASSERT_TRUE(b.has);
+    ASSERT_GE(b.bytes.size(), 4u);
+    EXPECT_EQ(b.bytes[2], '\0');
+    EXPECT_EQ(b.bytes[3], '\0');
+}
+
+TEST_F(ClipboardTest, EmptyTextIsAnEmptyTextItem) {
+    writeClipboardText("");
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+    RawBlock b = rawGetBlock();
+    ASSERT_TRUE(b.has);
+    ASSERT_GE(b.bytes.size(), 2u);
+    EXPECT_EQ(b.bytes[0], '\0');
+    EXPECT_EQ(b.bytes[1], '\0');
+    EXPECT_EQ(readClipboardText(), "");
+}
+
+TEST_F(ClipboardTest, LongTextFromAnotherWriterIsReadWhole) {
+    const std::string text = pattern(70000);
+    ASSERT_TRUE(rawSetText(text));
+    std::string got = readClipboardText();
+    EXPECT_EQ(got.size(), text.size());
+    EXPECT_TRUE(got == text);
+    EXPECT_TRUE(clipboardIsClosed());
+}
+
+TEST_F(ClipboardTest, ReadStopsAtTheFirstNul) {
+    ASSERT_TRUE(rawSet({{CF_TEXT, {'a', 'b', '\0', 'c', 'd', '\0'}}}));
+    EXPECT_EQ(readClipboardText(), "ab");
+}
+
+TEST_F(ClipboardTest, BlockWithoutNulIsNotReadPastItsEnd) {
+    // An odd size, so no rounding of the block hides a missing terminator.
+    const size_t n = 4097;
+    const std::string text = pattern(n);
+    ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf(text, false)}}));
+    std::string got = readClipboardText();
+    ASSERT_LE(got.size(), n);
+    EXPECT_EQ(got, text.substr(0, got.size())) << "not a prefix of the block";
+    // The platform makes the last byte of such a block its terminator.
+    EXPECT_EQ(got.size(), n - 1);
+}
+
+TEST_F(ClipboardTest, ClipboardWithoutTextReadsAsEmpty) {
+    static const BYTE bits[8] = {0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0};
+    HBITMAP bitmap = CreateBitmap(4, 4, 1, 1, bits);
+    ASSERT_NE(bitmap, nullptr);
+    ASSERT_TRUE(openClipboardWithin(OPEN_TIMEOUT_MS));
+    EmptyClipboard();
+    bool set = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    CloseClipboard();
+    if (!set) DeleteObject(bitmap);
+    ASSERT_TRUE(set);
+    ASSERT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+
+    EXPECT_EQ(readClipboardText(), "");
+    EXPECT_TRUE(clipboardIsClosed()) << "left open on the no-text path";
+
+    // An entirely empty clipboard reads as empty too.
+    ASSERT_TRUE(rawSet({}));
+    EXPECT_EQ(readClipboardText(), "");
+    EXPECT_TRUE(clipboardIsClosed());
+}
+
+TEST_F(ClipboardTest, WriteReplacesEveryEarlierFormat) {
+    UINT custom = RegisterClipboardFormatW(L"Quillbank test private format");
+    ASSERT_NE(custom, 0u);
+    std::vector<char> unicode;
+    for (wchar_t c : std::wstring(L"earlier\0", 8)) {
+        unicode.push_back(static_cast<char>(c & 0xFF));
+        unicode.push_back(static_cast<char>(c >> 8));
+    }
+    ASSERT_TRUE(rawSet({{CF_UNICODETEXT, unicode}, {custom, {'x', 'y', 'z'}}}));
+    ASSERT_TRUE(IsClipboardFormatAvailable(custom));
+
+    DWORD before = GetClipboardSequenceNumber();
+    writeClipboardText("new");
+    ASSERT_NE(GetClipboardSequenceNumber(), before);
+
+    std::vector<UINT> formats = formatsOnClipboard();
+    EXPECT_FALSE(contains(formats, custom));
+    EXPECT_TRUE(contains(formats, CF_TEXT));
+    EXPECT_FALSE(IsClipboardFormatAvailable(custom));
+    // Whatever Unicode form the platform offers now comes from the new text.
+    RawBlock u = rawGetBlock(CF_UNICODETEXT);
+    if (u.has) {
+        ASSERT_GE(u.bytes.size(), 8u);
+        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(u.bytes.data())), L"new");
+    }
+    EXPECT_EQ(readClipboardText(), "new");
+}
+
+// ---------------------------------------------------------------------------
+// A clipboard held open elsewhere: reads give nothing, writes change nothing.
+
+// Holders open the clipboard for a window of their own, as programs do. (Wine
+// lets a second OpenClipboard(NULL) through while the first was also opened
+// without a window, so a window-less holder would not keep the bridge out.)
+HWND makeHolderWindow() {
+    return CreateWindowExW(0, L"STATIC", L"holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+struct ThreadHolder {
+    HANDLE opened;
+    HANDLE release;
+    bool gotIt;
+};
+
+DWORD WINAPI holdClipboardInThread(void* p) {
+    auto* h = static_cast<ThreadHolder*>(p);
+    HWND window = makeHolderWindow();
+    h->gotIt = window && openClipboardWithin(OPEN_TIMEOUT_MS, window);
+    SetEvent(h->opened);
+    if (h->gotIt) {
+        WaitForSingleObject(h->release, 30000);
+        CloseClipboard();
+    }
+    if (window) DestroyWindow(window);
+    return h->gotIt ? 0 : 1;
+}
+
+// The caller checks afterwards that the earlier text survived.
+void expectBusyClipboardUntouched() {
+    DWORD before = GetClipboardSequenceNumber();
+    EXPECT_EQ(readClipboardText(), "");
+    writeClipboardText("replacement");
+    EXPECT_EQ(GetClipboardSequenceNumber(), before) << "a write changed a busy clipboard";
+}
+
+TEST_F(ClipboardTest, ClipboardHeldByAnotherThreadIsLeftAlone) {
+    ASSERT_TRUE(rawSetText("earlier"));
+    ThreadHolder h = {CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                      CreateEventW(nullptr, TRUE, FALSE, nullptr), false};
+    ASSERT_TRUE(h.opened && h.release);
+    HANDLE thread = CreateThread(nullptr, 0, holdClipboardInThread, &h, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+
+    bool held = WaitForSingleObject(h.opened, 10000) == WAIT_OBJECT_0 && h.gotIt;
+    if (held) expectBusyClipboardUntouched();
+
+    SetEvent(h.release);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    CloseHandle(h.opened);
+    CloseHandle(h.release);
+    ASSERT_TRUE(held) << "the helper thread could not open the clipboard";
+
+    // Free again: the earlier text is still there, and the bridge sees it.
+    EXPECT_EQ(rawGetText(), "earlier");
+    EXPECT_EQ(readClipboardText(), "earlier");
+}
+
+TEST_F(ClipboardTest, ClipboardHeldByAnotherProcessIsLeftAlone) {
+    ASSERT_TRUE(rawSetText("earlier"));
+    const std::string tag = std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(GetTickCount64());
+    const std::string readyName = "QuillbankTestClipboardReady-" + tag;
+    const std::string releaseName = "QuillbankTestClipboardRelease-" + tag;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, readyName.c_str());
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str());
+    ASSERT_TRUE(ready && release);
+
+    char self[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+    std::string commandLine = std::string("\"") + self + "\" " + HOLD_CLIPBOARD_ARG + " " +
+                              readyName + " " + releaseName;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+
+    HANDLE waits[2] = {ready, pi.hProcess};
+    DWORD woke = WaitForMultipleObjects(2, waits, FALSE, 30000);
+    bool held = woke == WAIT_OBJECT_0;
+    if (held) expectBusyClipboardUntouched();
+
+    SetEvent(release);
+    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 10000);
+        ADD_FAILURE() << "the helper process did not end when released";
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(ready);
+    CloseHandle(release);
+    ASSERT_TRUE(held) << "the helper process never held the clipboard (wait result " << woke
+                      << ", exit code " << code << ")";
+    EXPECT_EQ(code, 0u);
+
+    EXPECT_EQ(rawGetText(), "earlier");
+    EXPECT_EQ(readClipboardText(), "earlier");
+}
+
+}  // namespace
+
+int holdClipboardUntilReleased(const char* readyEventName, const char* releaseEventName) {
+    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEventName);
+    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, releaseEventName);
+    if (!ready || !release) return 2;
+    HWND window = makeHolderWindow();
+    if (!window || !openClipboardWithin(OPEN_TIMEOUT_MS, window)) return 3;
+    SetEvent(ready);
+    // Bounded, so a parent that died cannot leave the clipboard held for good.
+    DWORD waited = WaitForSingleObject(release, 60000);
+    CloseClipboard();
+    DestroyWindow(window);
+    CloseHandle(ready);
+    CloseHandle(release);
+    return waited == WAIT_OBJECT_0 ? 0 : 4;
+}
