@@ -1,0 +1,166 @@
+// The "Texto para Clipboard" pad that Ctrl+C opens and closes.
+#include <gtest/gtest.h>
+
+#include "support/app.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string hex(DWORD v) {
+    char s[16];
+    snprintf(s, sizeof s, "0x%08lX", static_cast<unsigned long>(v));
+    return s;
+}
+
+class PadTest : public AppTest {
+protected:
+    // Ctrl+C, then the pad shown.
+    HWND openPad() {
+        pressCtrl('C');
+        HWND pad = nullptr;
+        waitUntil([&] {
+            pad = app.pad();
+            return pad && IsWindowVisible(pad);
+        });
+        return pad;
+    }
+    static std::string boxText(HWND pad) { return windowTextAnsi(GetDlgItem(pad, 1001)); }
+
+    // Ctrl+C on an open pad: waits for it to go and for the clipboard to change.
+    void finishPad(HWND pad) {
+        const DWORD before = clipboardSequence();
+        pressCtrl('C');
+        ASSERT_TRUE(waitUntil([&] { return !IsWindow(pad); })) << "the pad is still open";
+        ASSERT_TRUE(waitClipboardChange(before)) << "the clipboard did not change";
+    }
+};
+
+}  // namespace
+
+TEST_F(PadTest, OpensEmptyTopmostWithOneTextBox) {
+    ASSERT_TRUE(setClipboardText("not shown in the pad"));
+    ASSERT_TRUE(app.store(3, "nor this"));
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    EXPECT_EQ(app.pads().size(), 1u);
+    EXPECT_EQ(GetParent(pad), nullptr);
+    EXPECT_EQ(GetWindow(pad, GW_OWNER), nullptr);
+    EXPECT_EQ(hex(windowStyle(pad)), hex(0x80C000D4 | WS_VISIBLE | WS_CLIPSIBLINGS));
+    EXPECT_EQ(windowStyle(pad) & WS_SYSMENU, 0u);
+    // WS_EX_TOPMOST as asked; the dialog manager adds WS_EX_CONTROLPARENT and
+    // the modal frame bits 0x101 to every dialog it creates.
+    EXPECT_EQ(hex(windowExStyle(pad)), hex(WS_EX_TOPMOST | WS_EX_CONTROLPARENT | 0x101));
+    // 238, 106 dialog units from the screen's corner; 200 x 120 units.
+    POINT origin = clientOrigin(pad);
+    EXPECT_NEAR(origin.x, MulDiv(238, 8, 4), 1);
+    EXPECT_NEAR(origin.y, MulDiv(106, 13, 8), 1);
+    SIZE size = clientSize(pad);
+    EXPECT_NEAR(size.cx, 400, 1);
+    EXPECT_NEAR(size.cy, MulDiv(120, 13, 8), 1);
+
+    std::vector<HWND> children = childWindows(pad);
+    ASSERT_EQ(children.size(), 1u);
+    HWND box = children[0];
+    EXPECT_TRUE(sameClass(box, L"Edit")) << narrow(className(box));
+    EXPECT_EQ(controlId(box), 1001);
+    EXPECT_EQ(windowTextAnsi(box), "");
+    EXPECT_EQ(hex(windowStyle(box)), hex(0x50B110C4));
+    EXPECT_EQ(hex(windowExStyle(box)), hex(0x00020220));
+    EXPECT_TRUE(IsWindowEnabled(app.main()));  // the pad has no owner
+    EXPECT_TRUE(app.boxes().empty());
+}
+
+TEST_F(PadTest, TypedLinesGoToTheClipboardWithCrLf) {
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    typeText(L"first line\nsecond line\nthird");
+    const std::string typed = "first line\r\nsecond line\r\nthird";
+    ASSERT_TRUE(waitUntil([&] { return boxText(pad) == typed; })) << boxText(pad);
+    finishPad(pad);
+    EXPECT_EQ(clipboardText().value_or("<none>"), typed);
+    EXPECT_TRUE(app.pads().empty());
+
+    // A new pad starts empty again.
+    HWND again = openPad();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(boxText(again), "");
+    finishPad(again);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "");
+}
+
+TEST_F(PadTest, TwoPressesWithNothingTypedLeaveAnEmptyText) {
+    ASSERT_TRUE(setClipboardText("before"));
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    finishPad(pad);
+    std::optional<std::string> text = clipboardText();
+    ASSERT_TRUE(text.has_value()) << "no text on the clipboard";
+    EXPECT_EQ(*text, "");
+    EXPECT_TRUE(app.boxes().empty());
+}
+
+TEST_F(PadTest, SystemCloseLosesTheTextAndTheNextPressWritesEmpty) {
+    ASSERT_TRUE(setClipboardText("untouched"));
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    typeText(L"lost");
+    ASSERT_TRUE(waitUntil([&] { return boxText(pad) == "lost"; })) << boxText(pad);
+    const DWORD before = clipboardSequence();
+    PostMessageW(pad, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(pad); }));
+    EXPECT_EQ(clipboardSequence(), before);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "untouched");
+    EXPECT_TRUE(IsWindowVisible(app.main()));
+
+    // The program still counts the pad as open: this press finishes it.
+    const DWORD second = clipboardSequence();
+    pressCtrl('C');
+    ASSERT_TRUE(waitClipboardChange(second));
+    std::optional<std::string> text = clipboardText();
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, "");
+    EXPECT_TRUE(app.pads().empty());
+
+    // And the one after that opens a fresh pad.
+    HWND fresh = openPad();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(boxText(fresh), "");
+    finishPad(fresh);
+}
+
+TEST_F(PadTest, EscKeepsItOpenAndMemoriesCanBeRecalledAndPastedInto) {
+    ASSERT_TRUE(app.store(7, "mem7"));
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    typeText(L"x");
+    ASSERT_TRUE(waitUntil([&] { return boxText(pad) == "x"; })) << boxText(pad);
+    pressKey(VK_ESCAPE);
+    typeText(L"y");  // typed after Esc: once it shows, Esc has been handled
+    ASSERT_TRUE(waitUntil([&] { return boxText(pad) == "xy"; })) << boxText(pad);
+    EXPECT_TRUE(IsWindowVisible(pad));
+
+    // Ctrl+7 while the pad is up puts memory 7 on the clipboard; Ctrl+V pastes it.
+    ASSERT_TRUE(setClipboardText("other"));
+    const DWORD before = clipboardSequence();
+    pressCtrl('7');
+    ASSERT_TRUE(waitClipboardChange(before));
+    EXPECT_EQ(clipboardText().value_or("<none>"), "mem7");
+    EXPECT_TRUE(IsWindow(pad));
+    pressCtrl('V');
+    ASSERT_TRUE(waitUntil([&] { return boxText(pad) == "xymem7"; })) << boxText(pad);
+
+    finishPad(pad);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "xymem7");
+    EXPECT_TRUE(app.boxes().empty());
+}
+
+TEST_F(PadTest, StoringWorksWhileThePadIsOpen) {
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    ASSERT_TRUE(app.store(5, "stored meanwhile")) << app.text(1032);
+    EXPECT_EQ(app.text(1019), "stored meanwhile");
+    EXPECT_TRUE(IsWindow(pad));
+    EXPECT_EQ(boxText(pad), "");
+    finishPad(pad);
+}

@@ -1,0 +1,322 @@
+// The main window as another program sees it right after start-up, and the
+// ways the process starts and ends.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+#include "support/app.h"
+
+using namespace e2e;
+
+namespace {
+
+// Style values of the main window's controls.
+constexpr DWORD kHeader = 0x50001001;  // WS_CHILD|WS_VISIBLE|SS_SUNKEN|SS_CENTER
+constexpr DWORD kTag = 0x50000101;     // WS_CHILD|WS_VISIBLE|SS_NOTIFY|SS_CENTER
+constexpr DWORD kCell = 0x50000001;    // WS_CHILD|WS_VISIBLE|SS_CENTER
+constexpr DWORD kPlain = 0x50000000;   // WS_CHILD|WS_VISIBLE
+constexpr DWORD kBar = 0x50800001;     // WS_CHILD|WS_VISIBLE|WS_BORDER|PBS_SMOOTH
+// Extended styles as read back: the system adds WS_EX_STATICEDGE to a sunken static.
+constexpr DWORD kHeaderEx = 0x00020000;
+constexpr DWORD kBarEx = 0x00000020;   // WS_EX_TRANSPARENT
+
+constexpr const wchar_t* kStatic = L"Static";
+constexpr const wchar_t* kProgress = L"msctls_progress32";
+constexpr const char* kBarText = "msctls_progress32_1";
+
+struct ExpectedControl {
+    int id;
+    const wchar_t* cls;
+    const char* text;
+    int x, y, w, h;  // dialog units
+    DWORD style;
+    DWORD exStyle;
+};
+
+// The 46 controls in the order they are created (which is also their z-order).
+const ExpectedControl kControls[46] = {
+    {1001, kStatic, "Memory", 5, 7, 35, 13, kHeader, kHeaderEx},
+    {1003, kStatic, "Contents", 40, 7, 265, 13, kHeader, kHeaderEx},
+    {1004, kStatic, "#1#", 6, 20, 35, 10, kTag, 0},
+    {1005, kStatic, "#2#", 6, 30, 35, 10, kTag, 0},
+    {1006, kStatic, "#3#", 6, 40, 35, 10, kTag, 0},
+    {1007, kStatic, "#4#", 6, 50, 35, 10, kTag, 0},
+    {1008, kStatic, "#5#", 6, 60, 35, 10, kTag, 0},
+    {1009, kStatic, "#6#", 6, 70, 35, 10, kTag, 0},
+    {1010, kStatic, "#7#", 5, 80, 35, 10, kTag, 0},
+    {1011, kStatic, "#8#", 6, 90, 35, 10, kTag, 0},
+    {1012, kStatic, "#9#", 6, 100, 35, 10, kTag, 0},
+    {1013, kStatic, "#0#", 6, 110, 35, 10, kTag, 0},
+    {1015, kStatic, "", 40, 20, 265, 10, kCell, 0},
+    {1016, kStatic, "", 40, 30, 265, 10, kCell, 0},
+    {1017, kStatic, "", 40, 40, 265, 10, kCell, 0},
+    {1018, kStatic, "", 40, 50, 265, 10, kCell, 0},
+    {1019, kStatic, "", 40, 60, 265, 10, kCell, 0},
+    {1020, kStatic, "", 40, 70, 265, 10, kCell, 0},
+    {1021, kStatic, "", 40, 80, 265, 10, kCell, 0},
+    {1022, kStatic, "", 40, 90, 265, 10, kCell, 0},
+    {1023, kStatic, "", 40, 100, 265, 10, kCell, 0},
+    {1024, kStatic, "", 40, 110, 265, 10, kCell, 0},
+    {1026, kProgress, kBarText, 5, 125, 395, 15, kBar, kBarEx},
+    {2000, kStatic, "Alt + H --> Help", 420, 130, 80, 12, kPlain, 0},
+    {1027, kStatic, "", 306, 100, 94, 10, kCell, 0},
+    {1137, kStatic, "Capacity", 400, 7, 90, 13, kHeader, kHeaderEx},
+    {1126, kProgress, kBarText, 401, 20, 90, 10, kBar, kBarEx},
+    {1127, kProgress, kBarText, 401, 30, 90, 10, kBar, kBarEx},
+    {1128, kProgress, kBarText, 401, 40, 90, 10, kBar, kBarEx},
+    {1129, kProgress, kBarText, 401, 50, 90, 10, kBar, kBarEx},
+    {1130, kProgress, kBarText, 401, 60, 90, 10, kBar, kBarEx},
+    {1131, kProgress, kBarText, 401, 70, 90, 10, kBar, kBarEx},
+    {1132, kProgress, kBarText, 401, 80, 90, 10, kBar, kBarEx},
+    {1133, kProgress, kBarText, 401, 90, 90, 10, kBar, kBarEx},
+    {1134, kProgress, kBarText, 401, 100, 90, 10, kBar, kBarEx},
+    {1135, kProgress, kBarText, 401, 110, 90, 10, kBar, kBarEx},
+    {1028, kStatic, "", 306, 20, 94, 10, kCell, 0},
+    {1029, kStatic, "", 306, 30, 94, 10, kCell, 0},
+    {1030, kStatic, "", 306, 40, 94, 10, kCell, 0},
+    {1031, kStatic, "", 306, 50, 94, 10, kCell, 0},
+    {1032, kStatic, "", 306, 60, 94, 10, kCell, 0},
+    {1033, kStatic, "", 306, 70, 94, 10, kCell, 0},
+    {1034, kStatic, "", 306, 80, 94, 10, kCell, 0},
+    {1035, kStatic, "", 306, 90, 94, 10, kCell, 0},
+    {1036, kStatic, "", 306, 110, 94, 10, kCell, 0},
+    {1037, kStatic, "Stored", 306, 7, 94, 13, kHeader, kHeaderEx},
+};
+
+// Dialog units to pixels with the dialog font "MS Sans Serif" 8 pt: 2 px
+// across and 13/8 px down, rounded like MulDiv.
+int pxX(int du) { return MulDiv(du, 8, 4); }
+int pxY(int du) { return MulDiv(du, 13, 8); }
+
+
+std::string hex(DWORD v) {
+    char s[16];
+    snprintf(s, sizeof s, "0x%08lX", static_cast<unsigned long>(v));
+    return s;
+}
+
+}  // namespace
+
+// ---- the window ----------------------------------------------------------
+
+TEST_F(AppTest, MainWindowIsATopmostCaptionedPopupWithoutSystemMenu) {
+    HWND w = app.main();
+    EXPECT_TRUE(sameClass(w, L"#32770"));
+    EXPECT_EQ(windowText(w), L"Quillbank ...");
+    EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_EQ(GetParent(w), nullptr);
+    EXPECT_EQ(GetWindow(w, GW_OWNER), nullptr);
+
+    // 0x84C000D4 as created; WS_VISIBLE once shown (WS_CLIPSIBLINGS is in it already).
+    EXPECT_EQ(hex(windowStyle(w)), hex(0x84C000D4 | WS_VISIBLE | WS_CLIPSIBLINGS));
+    EXPECT_EQ(windowStyle(w) & WS_SYSMENU, 0u);
+    EXPECT_EQ(windowStyle(w) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
+    // WS_EX_TOPMOST | WS_EX_CONTROLPARENT, plus the frame bits 0x101 of a modal frame.
+    EXPECT_EQ(hex(windowExStyle(w)), hex(0x00010008 | 0x101));
+
+    // Placed at 70, 70 dialog units from the screen's corner; 497 x 145 units.
+    POINT origin = clientOrigin(w);
+    EXPECT_NEAR(origin.x, pxX(70), 1);
+    EXPECT_NEAR(origin.y, pxY(70), 1);
+    SIZE size = clientSize(w);
+    EXPECT_NEAR(size.cx, pxX(497), 1);
+    EXPECT_NEAR(size.cy, pxY(145), 1);
+}
+
+TEST_F(AppTest, MainWindowHasItsFortySixControlsInCreationOrder) {
+    std::vector<HWND> children = childWindows(app.main());
+    ASSERT_EQ(children.size(), 46u);
+    const POINT origin = clientOrigin(app.main());
+    for (size_t i = 0; i < children.size(); ++i) {
+        const ExpectedControl& e = kControls[i];
+        HWND c = children[i];
+        SCOPED_TRACE("control #" + std::to_string(i + 1) + " (id " + std::to_string(e.id) + ")");
+        EXPECT_EQ(controlId(c), e.id);
+        EXPECT_TRUE(sameClass(c, e.cls)) << narrow(className(c));
+        EXPECT_EQ(windowTextAnsi(c), e.text);
+        EXPECT_EQ(hex(windowStyle(c)), hex(e.style));
+        EXPECT_EQ(hex(windowExStyle(c)), hex(e.exStyle));
+        EXPECT_TRUE(IsWindowVisible(c));
+
+        RECT r = windowRect(c);
+        EXPECT_NEAR(r.left - origin.x, pxX(e.x), 1);
+        EXPECT_NEAR(r.top - origin.y, pxY(e.y), 1);
+        EXPECT_NEAR(r.right - origin.x, pxX(e.x + e.w), 1);
+        EXPECT_NEAR(r.bottom - origin.y, pxY(e.y + e.h), 1);
+    }
+}
+
+TEST_F(AppTest, RowsStartEmptyAndBarsAtZeroOfHundred) {
+    for (const RowIds& row : kRows) {
+        SCOPED_TRACE("memory " + std::to_string(row.digit));
+        EXPECT_EQ(app.text(row.contents), "");
+        EXPECT_EQ(app.text(row.size), "");
+        EXPECT_EQ(app.pos(row.fill), 0);
+        EXPECT_EQ(progressLow(app.control(row.fill)), 0);
+        EXPECT_EQ(progressHigh(app.control(row.fill)), 100);
+    }
+    EXPECT_EQ(app.pos(kFillTotal), 0);
+    EXPECT_EQ(progressLow(app.control(kFillTotal)), 0);
+    EXPECT_EQ(progressHigh(app.control(kFillTotal)), 100);
+    EXPECT_TRUE(app.boxes().empty());
+    EXPECT_TRUE(app.pads().empty());
+}
+
+TEST_F(AppTest, CellsFormAChequerboard) {
+    struct Sample {
+        std::string what;
+        int id;
+        int inset;  // pixels in from the left edge, away from the centred text
+        COLORREF want;
+    };
+    std::vector<Sample> samples;
+    for (int id : {1001, 1003, 1037, 1137})
+        samples.push_back({"header " + std::to_string(id), id, 5, kWhite});
+    for (const RowIds& row : kRows) {
+        const int r = row.digit == 0 ? 10 : row.digit;
+        const bool odd = r % 2 == 1;
+        const std::string name = "row " + std::to_string(r);
+        samples.push_back({name + " tag", row.tag, 4, odd ? kPaleYellow : kBlack});
+        samples.push_back({name + " contents", row.contents, 4, odd ? kBlack : kPaleYellow});
+        samples.push_back({name + " size", row.size, 4, odd ? kBlack : kPaleYellow});
+    }
+
+    // The window paints a little after it shows: wait until every cell has
+    // its colour, then report each one from the last screenshot.
+    const RECT area = windowRect(app.main());
+    Image shot;
+    auto colourOf = [&](const Sample& s) {
+        POINT p = leftSpot(app.control(s.id), s.inset);
+        return shot.at(p.x - area.left, p.y - area.top);
+    };
+    waitUntil([&] {
+        shot = captureScreen(area);
+        for (const Sample& s : samples)
+            if (colourOf(s) != s.want) return false;
+        return true;
+    });
+    ASSERT_GT(shot.width, 0);
+    for (const Sample& s : samples)
+        EXPECT_EQ(colourName(colourOf(s)), colourName(s.want)) << s.what;
+}
+
+TEST_F(AppTest, AllTwentyFourCombinationsAreTakenWhileRunning) {
+    std::vector<std::string> held = combinationsHeldElsewhere();
+    EXPECT_EQ(held.size(), 24u) << ::testing::PrintToString(held);
+}
+
+TEST_F(AppTest, ScreenshotOfTheFreshWindow) {
+    ASSERT_TRUE(app.waitPainted());
+    Image shot = captureScreen(windowRect(app.main()));
+    ASSERT_GT(shot.width, 0);
+    const std::wstring dir = screenshotDir();
+    if (!dir.empty()) {
+        EXPECT_TRUE(saveBmp(shot, dir + L"\\quillbank-start.bmp"));
+    }
+}
+
+// ---- ending --------------------------------------------------------------
+
+TEST_F(AppTest, SystemCloseEndsWithCodeZeroWithoutABox) {
+    bool sawBox = false;
+    ASSERT_TRUE(PostMessageW(app.main(), WM_SYSCOMMAND, SC_CLOSE, 0));
+    bool ended = waitUntil([&] {
+        if (!app.boxes().empty()) sawBox = true;
+        return !app.process().running();
+    });
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(sawBox);
+    std::optional<DWORD> code = app.process().waitExit(0);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0u);
+    // Its hotkeys went with it.
+    EXPECT_TRUE(combinationsHeldElsewhere().empty());
+}
+
+TEST(StartUp, CommandLineArgumentsChangeNothing) {
+    for (const wchar_t* arguments : {L"\"a quoted argument\" plain -x /y", L"unquoted", L"\"\""}) {
+        SCOPED_TRACE(narrow(arguments));
+        App app;
+        ASSERT_TRUE(app.start(arguments));
+        EXPECT_EQ(windowText(app.main()), L"Quillbank ...");
+        EXPECT_EQ(hex(windowStyle(app.main())), hex(0x94C000D4));
+        EXPECT_EQ(childWindows(app.main()).size(), 46u);
+        EXPECT_EQ(app.text(1004), "#1#");
+        EXPECT_EQ(app.text(1017), "");
+        EXPECT_TRUE(app.boxes().empty());
+        std::optional<DWORD> code = app.shutdown();
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 0u);
+    }
+}
+
+TEST(StartUp, RefusesAWin98PlatformWithABoxAndCode255) {
+    TempDir dir;
+    const std::wstring copy = dir.path() + L"\\quillbank98.exe";
+    ASSERT_TRUE(CopyFileW(productExe().c_str(), copy.c_str(), FALSE));
+    WineVersionOverride win98(L"quillbank98.exe", L"win98");
+    ASSERT_TRUE(win98.ok());
+
+    Process p = Process::start(copy);
+    ASSERT_TRUE(p.valid());
+    HWND box = waitForMessageBox(p.pid(), kStartWait);
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(messageBoxText(box), "Win98 No Support");
+    EXPECT_EQ(messageBoxCaption(box), "Error");  // no caption given: the system's default
+    EXPECT_TRUE(findTopLevel(p.pid(), nullptr, kMainCaption).empty());
+    EXPECT_EQ(messageBoxes(p.pid()).size(), 1u);
+    // Nothing else has been done: no hotkey is taken.
+    EXPECT_TRUE(combinationsHeldElsewhere().empty());
+
+    dismissMessageBox(box);
+    std::optional<DWORD> code = p.waitExit(kShortWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 255u);
+}
+
+// ---- the tools themselves ------------------------------------------------
+
+TEST(DriverTools, ScreenSamplingSeesAWindowOfTheDriver) {
+    const COLORREF colour = RGB(12, 200, 99);
+    HBRUSH brush = CreateSolidBrush(colour);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = brush;
+    wc.lpszClassName = L"QuillbankE2ESwatch";
+    RegisterClassW(&wc);
+    HWND swatch = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP, 1100, 850, 80, 60,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(swatch, nullptr);
+    ShowWindow(swatch, SW_SHOWNOACTIVATE);
+    UpdateWindow(swatch);
+
+    const POINT centre = {1140, 880};
+    EXPECT_TRUE(waitUntil([&] { return screenPixel(centre) == colour; }))
+        << colourName(screenPixel(centre));
+    Image shot = captureScreen({1100, 850, 1180, 910});
+    ASSERT_EQ(shot.width, 80);
+    EXPECT_EQ(colourName(shot.at(40, 30)), colourName(colour));
+    EXPECT_EQ(colourName(shot.at(1, 1)), colourName(colour));
+
+    DestroyWindow(swatch);
+    UnregisterClassW(wc.lpszClassName, wc.hInstance);
+    DeleteObject(brush);
+}
+
+TEST(DriverTools, ClipboardRoundTripAndSequenceNumber) {
+    DWORD before = clipboardSequence();
+    ASSERT_TRUE(setClipboardText("driver text"));
+    EXPECT_NE(clipboardSequence(), before);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "driver text");
+    ASSERT_TRUE(emptyClipboard());
+    EXPECT_FALSE(clipboardText().has_value());
+    ASSERT_TRUE(setClipboardBitmapOnly());
+    EXPECT_FALSE(clipboardText().has_value());
+    {
+        ClipboardHolder holder;
+        ASSERT_TRUE(holder.holding());
+        EXPECT_FALSE(OpenClipboard(driverWindow()));
+    }
+    EXPECT_TRUE(setClipboardText("again"));
+}

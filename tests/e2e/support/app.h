@@ -1,0 +1,144 @@
+// One running copy of quillbank.exe, started and ended by the test that owns it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver.h"
+
+namespace e2e {
+
+inline const wchar_t* const kMainCaption = L"Quillbank ...";
+inline const wchar_t* const kPadCaption = L"Texto para Clipboard";
+
+// The rows of the main window, top to bottom, with the ids of their controls,
+// as the user sees them: row r holds the memory of key digit r, row 10 digit 0.
+struct RowIds {
+    int digit;
+    int tag;
+    int contents;
+    int size;
+    int fill;
+};
+inline constexpr RowIds kRows[10] = {
+    {1, 1004, 1015, 1028, 1126}, {2, 1005, 1016, 1029, 1127}, {3, 1006, 1017, 1030, 1128},
+    {4, 1007, 1018, 1031, 1129}, {5, 1008, 1019, 1032, 1130}, {6, 1009, 1020, 1033, 1131},
+    {7, 1010, 1021, 1034, 1132}, {8, 1011, 1022, 1035, 1133}, {9, 1012, 1023, 1027, 1134},
+    {0, 1013, 1024, 1036, 1135},
+};
+inline constexpr int kFillTotal = 1026;
+
+inline constexpr COLORREF kWhite = RGB(255, 255, 255);
+inline constexpr COLORREF kPaleYellow = RGB(255, 255, 213);
+inline constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+inline const RowIds& rowOf(int digit) { return kRows[digit == 0 ? 9 : digit - 1]; }
+inline WORD digitKey(int digit) { return static_cast<WORD>('0' + digit); }
+inline std::string sizeLabel(size_t bytes) {
+    std::string label(" ");
+    label += std::to_string(bytes);
+    label += " bytes";
+    return label;
+}
+
+class App {
+public:
+    App() = default;
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+    ~App() { shutdown(); }
+
+    // Starts the program and waits for its main window to be shown (by then
+    // its hotkeys are registered: that happens before the window shows).
+    bool start(const std::wstring& arguments = L"", const std::wstring& exe = productExe()) {
+        process_ = Process::start(exe, arguments);
+        if (!process_.valid()) return false;
+        waitUntil(
+            [&] {
+                main_ = findOneTopLevel(process_.pid(), L"#32770", kMainCaption);
+                return main_ && IsWindowVisible(main_);
+            },
+            kStartWait);
+        return main_ && IsWindowVisible(main_);
+    }
+
+    DWORD pid() const { return process_.pid(); }
+    Process& process() { return process_; }
+    HWND main() const { return main_; }
+    HWND control(int id) const { return GetDlgItem(main_, id); }
+    std::string text(int id) const { return windowTextAnsi(control(id)); }
+    int pos(int id) const { return progressPos(control(id)); }
+
+    std::vector<HWND> boxes() const { return messageBoxes(process_.pid()); }
+    HWND pad() const { return findOneTopLevel(process_.pid(), L"#32770", kPadCaption); }
+    std::vector<HWND> pads() const { return findTopLevel(process_.pid(), L"#32770", kPadCaption); }
+
+    // Puts `bytes` on the clipboard and presses Alt+digit; waits until the
+    // row shows the new size. The caller makes sure the size changes.
+    bool store(int digit, const std::string& bytes) {
+        if (!setClipboardText(bytes)) return false;
+        pressAlt(digitKey(digit));
+        const std::string want = sizeLabel(bytes.size());
+        return waitUntil([&] { return text(rowOf(digit).size) == want; });
+    }
+
+    // Waits until the window has been painted down to its last row and
+    // column: the window paints a little after it shows.
+    bool waitPainted() {
+        struct Spot {
+            int id;
+            COLORREF colour;
+        };
+        const Spot spots[] = {{1037, kWhite},      {1137, kWhite},      {1013, kBlack},
+                              {1024, kPaleYellow}, {1036, kPaleYellow}, {1027, kBlack}};
+        // The dialog's own background, right of the bars; a painted bar differs from it.
+        POINT margin = {988, 187};
+        ClientToScreen(main_, &margin);
+        return waitUntil([&] {
+            for (const Spot& s : spots)
+                if (screenPixel(leftSpot(control(s.id), 4)) != s.colour) return false;
+            const COLORREF background = screenPixel(margin);
+            for (int bar : {1126, 1135, 1026})
+                if (screenPixel(leftSpot(control(bar), 4)) == background) return false;
+            return true;
+        });
+    }
+
+    // Ends the program the way a user would, by the system close command; the
+    // last resort is TerminateProcess on our own handle. Returns the exit code
+    // when the program ended by itself.
+    std::optional<DWORD> shutdown() {
+        if (!process_.valid()) return std::nullopt;
+        std::optional<DWORD> code;
+        for (int round = 0; round < 3 && process_.running(); ++round) {
+            for (HWND b : boxes()) dismissMessageBox(b);
+            waitUntil([&] { return boxes().empty(); });
+            for (HWND p : pads()) PostMessageW(p, WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (main_ && IsWindow(main_)) PostMessageW(main_, WM_SYSCOMMAND, SC_CLOSE, 0);
+            code = process_.waitExit(kShortWait);
+            if (code) break;
+        }
+        process_.terminate();
+        main_ = nullptr;
+        return code;
+    }
+
+private:
+    Process process_;
+    HWND main_ = nullptr;
+};
+
+// A test with one freshly started program.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(productExe().empty());
+        ASSERT_TRUE(app.start()) << "the main window did not appear";
+    }
+    void TearDown() override { app.shutdown(); }
+
+    App app;
+};
+
+}  // namespace e2e

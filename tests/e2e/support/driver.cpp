@@ -1,0 +1,670 @@
+#include "driver.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <utility>
+
+#ifndef QB_PRODUCT_EXE
+#define QB_PRODUCT_EXE ""
+#endif
+
+namespace e2e {
+
+// ---- waiting -------------------------------------------------------------
+
+namespace {
+std::vector<WPARAM>& driverHotkeyLog() {
+    static std::vector<WPARAM> log;
+    return log;
+}
+}  // namespace
+
+void pumpOwnMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_HOTKEY) {
+            driverHotkeyLog().push_back(msg.wParam);
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs,
+               const std::source_location& where) {
+    static const bool trace = GetEnvironmentVariableA("QB_E2E_TRACE", nullptr, 0) > 0;
+    const ULONGLONG started = GetTickCount64();
+    const ULONGLONG deadline = started + timeoutMs;
+    bool met = false;
+    for (;;) {
+        pumpOwnMessages();
+        if ((met = condition())) break;
+        if (GetTickCount64() >= deadline) {
+            met = condition();
+            break;
+        }
+        Sleep(10);
+    }
+    const ULONGLONG took = GetTickCount64() - started;
+    if (trace && took > 1000)
+        fprintf(stderr, "[trace] %s:%u waited %llu ms, %s\n", where.file_name(),
+                static_cast<unsigned>(where.line()), took, met ? "met" : "timed out");
+    return met;
+}
+
+// ---- paths ---------------------------------------------------------------
+
+std::wstring widen(const std::string& ascii) {
+    if (ascii.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, ascii.data(), static_cast<int>(ascii.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ascii.data(), static_cast<int>(ascii.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring toWindowsPath(const std::string& path) {
+    std::wstring out = widen(path);
+    if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
+    for (auto& c : out)
+        if (c == L'/') c = L'\\';
+    return out;
+}
+
+namespace {
+std::string environment(const char* name) {
+    char buffer[4096];
+    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return {};
+    return std::string(buffer, n);
+}
+}  // namespace
+
+std::wstring productExe() {
+    std::string configured = environment("QB_PRODUCT_EXE");
+    if (configured.empty()) configured = QB_PRODUCT_EXE;
+    return toWindowsPath(configured);
+}
+
+std::wstring screenshotDir() {
+    std::string dir = environment("QB_SCREENSHOT_DIR");
+    if (dir.empty()) return {};
+    std::wstring out = toWindowsPath(dir);
+    CreateDirectoryW(out.c_str(), nullptr);
+    return out;
+}
+
+// ---- processes -----------------------------------------------------------
+
+Process::Process(Process&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), pid_(std::exchange(other.pid_, 0)) {}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        terminate();
+        handle_ = std::exchange(other.handle_, nullptr);
+        pid_ = std::exchange(other.pid_, 0);
+    }
+    return *this;
+}
+
+Process::~Process() { terminate(); }
+
+Process Process::start(const std::wstring& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    Process p;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return p;
+    CloseHandle(info.hThread);
+    p.handle_ = info.hProcess;
+    p.pid_ = info.dwProcessId;
+    return p;
+}
+
+bool Process::running() const {
+    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::waitExit(DWORD timeoutMs) {
+    if (!handle_) return std::nullopt;
+    bool ended = waitUntil([&] { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    if (!ended) return std::nullopt;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(handle_, &code)) return std::nullopt;
+    return code;
+}
+
+void Process::terminate() {
+    if (!handle_) return;
+    if (WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(handle_, 1);
+        WaitForSingleObject(handle_, 10000);
+    }
+    CloseHandle(handle_);
+    handle_ = nullptr;
+    pid_ = 0;
+}
+
+// ---- windows -------------------------------------------------------------
+
+std::wstring className(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+bool sameClass(HWND window, const wchar_t* name) {
+    return _wcsicmp(className(window).c_str(), name) == 0;
+}
+
+std::wstring windowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, &length))
+        return L"<no answer>";
+    std::wstring text(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 3000, &copied))
+        return L"<no answer>";
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+std::string windowTextAnsi(HWND window) { return narrow(windowText(window)); }
+
+int controlId(HWND window) { return static_cast<int>(GetWindowLongPtrW(window, GWLP_ID)); }
+DWORD windowStyle(HWND window) { return static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)); }
+DWORD windowExStyle(HWND window) { return static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE)); }
+
+RECT windowRect(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+POINT clientOrigin(HWND window) {
+    POINT p = {0, 0};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+SIZE clientSize(HWND window) {
+    RECT r = {};
+    GetClientRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+std::vector<HWND> topLevelWindows(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->pid) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> findTopLevel(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
+    std::vector<HWND> out;
+    for (HWND w : topLevelWindows(pid)) {
+        if (cls && !sameClass(w, cls)) continue;
+        if (caption && windowText(w) != caption) continue;
+        out.push_back(w);
+    }
+    return out;
+}
+
+HWND findOneTopLevel(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
+    auto all = findTopLevel(pid, cls, caption);
+    return all.size() == 1 ? all.front() : nullptr;
+}
+
+std::string describeWindows(DWORD pid) {
+    std::string out;
+    for (HWND w : topLevelWindows(pid)) {
+        char line[96];
+        snprintf(line, sizeof line, "\n  %p ", static_cast<void*>(w));
+        out += line;
+        out += narrow(className(w)) + " \"" + windowTextAnsi(w) + "\"";
+        out += IsWindowVisible(w) ? " visible" : " hidden";
+        out += IsWindowEnabled(w) ? " enabled" : " disabled";
+    }
+    return out.empty() ? " (no windows)" : out;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> out;
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) out.push_back(c);
+    return out;
+}
+
+namespace {
+LRESULT sendTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result))
+        return -1;
+    return static_cast<LRESULT>(result);
+}
+}  // namespace
+
+int progressPos(HWND bar) { return static_cast<int>(sendTimeout(bar, PBM_GETPOS, 0, 0)); }
+int progressLow(HWND bar) { return static_cast<int>(sendTimeout(bar, PBM_GETRANGE, TRUE, 0)); }
+int progressHigh(HWND bar) { return static_cast<int>(sendTimeout(bar, PBM_GETRANGE, FALSE, 0)); }
+
+// ---- message boxes -------------------------------------------------------
+
+std::vector<HWND> messageBoxes(DWORD pid) {
+    std::vector<HWND> out;
+    for (HWND w : findTopLevel(pid, L"#32770", nullptr))
+        if (GetDlgItem(w, 0xFFFF)) out.push_back(w);
+    return out;
+}
+
+std::string messageBoxText(HWND box) { return windowTextAnsi(GetDlgItem(box, 0xFFFF)); }
+std::string messageBoxCaption(HWND box) { return windowTextAnsi(box); }
+
+void dismissMessageBox(HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }
+
+HWND waitForMessageBox(DWORD pid, DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND b : messageBoxes(pid))
+                if (IsWindowVisible(b)) found = b;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+// ---- keyboard and mouse --------------------------------------------------
+
+namespace {
+INPUT keyInput(WORD vk, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return in;
+}
+
+void send(std::vector<INPUT>& inputs) {
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    // Injected input is held back until the sending thread has looked at its
+    // own queue once.
+    pumpOwnMessages();
+}
+}  // namespace
+
+void pressChord(std::initializer_list<WORD> modifiers, WORD key) {
+    std::vector<INPUT> inputs;
+    for (WORD m : modifiers) inputs.push_back(keyInput(m, false));
+    inputs.push_back(keyInput(key, false));
+    inputs.push_back(keyInput(key, true));
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+        inputs.push_back(keyInput(*it, true));
+    send(inputs);
+}
+
+void pressAlt(WORD key) { pressChord({VK_MENU}, key); }
+void pressCtrl(WORD key) { pressChord({VK_CONTROL}, key); }
+void pressKey(WORD key) { pressChord({}, key); }
+
+void typeText(const std::wstring& text) {
+    for (wchar_t c : text) {
+        std::vector<INPUT> inputs;
+        if (c == L'\n') {
+            inputs.push_back(keyInput(VK_RETURN, false));
+            inputs.push_back(keyInput(VK_RETURN, true));
+        } else {
+            INPUT in = {};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wScan = c;
+            in.ki.dwFlags = KEYEVENTF_UNICODE;
+            inputs.push_back(in);
+            in.ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+            inputs.push_back(in);
+        }
+        send(inputs);
+    }
+}
+
+void clickAt(POINT screen) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = static_cast<LONG>((static_cast<LONGLONG>(screen.x) * 65536 + width / 2) / width);
+    in.mi.dy = static_cast<LONG>((static_cast<LONGLONG>(screen.y) * 65536 + height / 2) / height);
+    in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    std::vector<INPUT> inputs{in};
+    in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN;
+    inputs.push_back(in);
+    in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP;
+    inputs.push_back(in);
+    send(inputs);
+}
+
+POINT centreOf(HWND window) {
+    RECT r = windowRect(window);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+POINT leftSpot(HWND window, int inset) {
+    RECT r = {};
+    GetClientRect(window, &r);
+    POINT p = {r.left + inset, (r.top + r.bottom) / 2};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+// ---- the driver's own window and hotkeys ---------------------------------
+
+HWND driverWindow() {
+    static HWND window = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuillbankE2EDriver";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"e2e driver", WS_POPUP, 0, 0, 1, 1, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+    }();
+    return window;
+}
+
+std::vector<WPARAM> takeDriverHotkeys() {
+    pumpOwnMessages();
+    return std::exchange(driverHotkeyLog(), {});
+}
+
+const std::vector<HotkeyCombo>& programHotkeys() {
+    static const std::vector<HotkeyCombo> combos = {
+        {MOD_CONTROL, 'C', "Ctrl+C"}, {MOD_ALT, VK_ESCAPE, "Alt+Esc"},
+        {MOD_ALT, 'V', "Alt+V"},      {MOD_ALT, 'H', "Alt+H"},
+        {MOD_ALT, '1', "Alt+1"},      {MOD_ALT, '2', "Alt+2"},
+        {MOD_ALT, '3', "Alt+3"},      {MOD_ALT, '4', "Alt+4"},
+        {MOD_ALT, '5', "Alt+5"},      {MOD_ALT, '6', "Alt+6"},
+        {MOD_ALT, '7', "Alt+7"},      {MOD_ALT, '8', "Alt+8"},
+        {MOD_ALT, '9', "Alt+9"},      {MOD_ALT, '0', "Alt+0"},
+        {MOD_CONTROL, '1', "Ctrl+1"}, {MOD_CONTROL, '2', "Ctrl+2"},
+        {MOD_CONTROL, '3', "Ctrl+3"}, {MOD_CONTROL, '4', "Ctrl+4"},
+        {MOD_CONTROL, '5', "Ctrl+5"}, {MOD_CONTROL, '6', "Ctrl+6"},
+        {MOD_CONTROL, '7', "Ctrl+7"}, {MOD_CONTROL, '8', "Ctrl+8"},
+        {MOD_CONTROL, '9', "Ctrl+9"}, {MOD_CONTROL, '0', "Ctrl+0"},
+    };
+    return combos;
+}
+
+std::vector<std::string> combinationsHeldElsewhere() {
+    std::vector<std::string> refused;
+    const int firstId = 0x3000;
+    int id = firstId;
+    std::vector<int> got;
+    for (const auto& c : programHotkeys()) {
+        if (RegisterHotKey(driverWindow(), id, c.modifiers, c.vk))
+            got.push_back(id);
+        else
+            refused.push_back(c.name);
+        ++id;
+    }
+    for (int g : got) UnregisterHotKey(driverWindow(), g);
+    return refused;
+}
+
+// ---- clipboard -----------------------------------------------------------
+
+namespace {
+// The program opens the clipboard for a moment when it reads or writes, so
+// our own opening may fail once in a while: try again for a bounded time.
+bool openClipboardPatiently() {
+    return waitUntil([] { return OpenClipboard(driverWindow()) != FALSE; }, 3000);
+}
+}  // namespace
+
+DWORD clipboardSequence() { return GetClipboardSequenceNumber(); }
+
+bool setClipboardText(const std::string& bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size() + 1);
+    if (!block) return false;
+    char* p = static_cast<char*>(GlobalLock(block));
+    memcpy(p, bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    if (!openClipboardPatiently()) {
+        GlobalFree(block);
+        return false;
+    }
+    EmptyClipboard();
+    bool ok = SetClipboardData(CF_TEXT, block) != nullptr;
+    if (!ok) GlobalFree(block);
+    CloseClipboard();
+    return ok;
+}
+
+bool emptyClipboard() {
+    if (!openClipboardPatiently()) return false;
+    bool ok = EmptyClipboard() != FALSE;
+    CloseClipboard();
+    return ok;
+}
+
+bool setClipboardBitmapOnly() {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 4, 4);
+    ReleaseDC(nullptr, screen);
+    if (!bitmap) return false;
+    if (!openClipboardPatiently()) {
+        DeleteObject(bitmap);
+        return false;
+    }
+    EmptyClipboard();
+    bool ok = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    CloseClipboard();
+    if (!ok) DeleteObject(bitmap);
+    return ok;
+}
+
+std::optional<std::string> clipboardText() {
+    if (!openClipboardPatiently()) return std::nullopt;
+    std::optional<std::string> out;
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+        const char* p = static_cast<const char*>(GlobalLock(h));
+        if (p) {
+            size_t size = GlobalSize(h);
+            out = std::string(p, strnlen(p, size));
+            GlobalUnlock(h);
+        }
+    }
+    CloseClipboard();
+    return out;
+}
+
+bool waitClipboardChange(DWORD before, DWORD timeoutMs) {
+    return waitUntil([&] { return GetClipboardSequenceNumber() != before; }, timeoutMs);
+}
+
+ClipboardHolder::ClipboardHolder() {
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &ClipboardHolder::run, this, 0, nullptr);
+    if (thread_) WaitForSingleObject(ready_, 5000);
+}
+
+ClipboardHolder::~ClipboardHolder() {
+    SetEvent(release_);
+    if (thread_) {
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    CloseHandle(ready_);
+    CloseHandle(release_);
+}
+
+DWORD WINAPI ClipboardHolder::run(void* self) {
+    auto* holder = static_cast<ClipboardHolder*>(self);
+    // Opened for a window of this thread: Wine lets a second OpenClipboard(NULL)
+    // through while the clipboard is open for no window, but not while it is
+    // open for a window.
+    HWND window = CreateWindowExW(0, L"STATIC", L"e2e clipboard holder", 0, 0, 0, 1, 1,
+                                  HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const ULONGLONG deadline = GetTickCount64() + 3000;
+    while (!(holder->opened_ = window && OpenClipboard(window) != FALSE) &&
+           GetTickCount64() < deadline)
+        Sleep(10);
+    SetEvent(holder->ready_);
+    // Serve this thread's messages while holding, so nothing that talks to
+    // the window waits on it.
+    while (MsgWaitForMultipleObjects(1, &holder->release_, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (holder->opened_) CloseClipboard();
+    if (window) DestroyWindow(window);
+    return 0;
+}
+
+// ---- screen --------------------------------------------------------------
+
+Image captureScreen(const RECT& area) {
+    Image image;
+    image.width = area.right - area.left;
+    image.height = area.bottom - area.top;
+    if (image.width <= 0 || image.height <= 0) return image;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, image.width, image.height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    const auto* bgra = static_cast<const unsigned char*>(bits);
+    for (size_t i = 0; i < image.pixels.size(); ++i)
+        image.pixels[i] = RGB(bgra[i * 4 + 2], bgra[i * 4 + 1], bgra[i * 4 + 0]);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+COLORREF screenPixel(POINT p) {
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+bool saveBmp(const Image& image, const std::wstring& path) {
+    const int rowBytes = (image.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = image.width;
+    header.biHeight = image.height;  // bottom row first
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(rowBytes) * image.height;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    std::vector<unsigned char> data(header.biSizeImage);
+    for (int y = 0; y < image.height; ++y) {
+        unsigned char* row = data.data() + static_cast<size_t>(image.height - 1 - y) * rowBytes;
+        for (int x = 0; x < image.width; ++x) {
+            COLORREF c = image.at(x, y);
+            row[x * 3 + 0] = GetBValue(c);
+            row[x * 3 + 1] = GetGValue(c);
+            row[x * 3 + 2] = GetRValue(c);
+        }
+    }
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+              WriteFile(out, &header, sizeof header, &written, nullptr) &&
+              WriteFile(out, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    CloseHandle(out);
+    return ok;
+}
+
+std::string colourName(COLORREF c) {
+    char text[40];
+    snprintf(text, sizeof text, "RGB(%u,%u,%u)", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
+
+// ---- registry ------------------------------------------------------------
+
+WineVersionOverride::WineVersionOverride(const std::wstring& exeName, const std::wstring& version)
+    : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    ok_ = RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                         static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    RegCloseKey(key);
+}
+
+WineVersionOverride::~WineVersionOverride() { RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str()); }
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    wchar_t name[64];
+    swprintf(name, 64, L"qb-e2e-%lu-%llu", GetCurrentProcessId(),
+             static_cast<unsigned long long>(GetTickCount64()));
+    path_ = std::wstring(base) + name;
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path_.c_str());
+}
+
+}  // namespace e2e
