@@ -25,4 +25,8 @@ ctest --test-dir "$QB_BUILD/native" --output-on-failure -j "$jobs" || status=1
 echo "== tests under wine64"
 # Hotkeys and the clipboard are global to the prefix: one test at a time.
 ctest --test-dir "$QB_BUILD/win64" --output-on-failure -j 1 || status=1
+echo "== fuzzing the bank and the number forms (30 s each)"
+BUILD_DIR="$QB_BUILD/fuzz" bash fuzz/run.sh 30 || status=1
+echo "== benchmark, smoke run (checks that it still works; no time limits)"
+QB_BUILD="$QB_BUILD/bench" bash bench/run.sh --smoke || status=1
 exit $status
