@@ -1,8 +1,8 @@
 #include "core/memory_bank.h"
 
-#include <cstdlib>
 #include <cstring>
 
+#include "core/bank_storage.h"
 #include "core/number_text.h"
 
 namespace {
@@ -18,11 +18,11 @@ char* bufferOf(const MemoryBank& bank, int d) {
 
 void createMemoryBank(MemoryBank& bank) {
     releaseMemoryBank(bank);
-    bank.buffers = static_cast<char*>(std::calloc(MEMORY_COUNT, MEMORY_CAPACITY));
+    bank.buffers = static_cast<char*>(allocateBankStorage(MEMORY_COUNT * MEMORY_CAPACITY));
 }
 
 void releaseMemoryBank(MemoryBank& bank) {
-    std::free(bank.buffers);
+    releaseBankStorage(bank.buffers);
     bank.buffers = nullptr;
     for (int32_t& p : bank.percent) p = 0;
     bank.overall = 0;

@@ -25,7 +25,7 @@ FLAGS=(-std=c++20 -g -O1 -fno-omit-frame-pointer
 
 sources_of() {
     case $1 in
-        memory_bank_fuzz) echo "core/memory_bank.cpp core/number_text.cpp" ;;
+        memory_bank_fuzz) echo "core/memory_bank.cpp core/bank_storage_std.cpp core/number_text.cpp" ;;
         number_forms_fuzz) echo "core/number_text.cpp hotkeys/hotkey_table.cpp" ;;
         *) echo "unknown target $1" >&2; return 1 ;;
     esac
