@@ -86,11 +86,11 @@ HFONT makeLabelFont() {
 }
 
 INT_PTR buildMainWindow(HWND parent) {
-    const MainDialogSpec& spec = mainDialog;
-    HWND dialog = newDialog(parent, spec.caption, spec.x, spec.y, spec.w, spec.h, spec.style,
-                            spec.exStyle);
+    const MainDialogFrame& frame = mainDialog;
+    HWND dialog = newDialog(parent, frame.caption, frame.x, frame.y, frame.w, frame.h, frame.style,
+                            frame.exStyle);
 
-    for (const ControlSpecRow& c : mainControls) {
+    for (const ControlRow& c : mainControls) {
         bool label = c.kind == ControlKind::Label;
         addControl(dialog, c.id, label ? "STATIC" : PROGRESS_CLASS_NAME, c.text, c.x, c.y, c.w,
                    c.h, c.style, label ? 0 : EXSTYLE_BAR);

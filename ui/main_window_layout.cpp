@@ -14,11 +14,11 @@ constexpr const char* BAR_TEXT = "msctls_progress32_1";  // a bar never shows it
 
 const char* const PROGRESS_CLASS_NAME = "msctls_progress32";
 
-const MainDialogSpec mainDialog = {"Quillbank ...", 70, 70, 497, 145, 0x94C000D4, 0x00010008};
+const MainDialogFrame mainDialog = {"Quillbank ...", 70, 70, 497, 145, 0x94C000D4, 0x00010008};
 
 // Creation order fixes the z-order; row 7's tag sits at x 5 and row 9's size
 // label (1027) is created early, between the help hint and "Capacity".
-const ControlSpecRow mainControls[MAIN_CONTROL_COUNT] = {
+const ControlRow mainControls[MAIN_CONTROL_COUNT] = {
     {IDC_HEADER_MEMORY, L, "Memory", 5, 7, 35, 13, STYLE_HEADER, WHITE},
     {IDC_HEADER_CONTENTS, L, "Contents", 40, 7, 265, 13, STYLE_HEADER, WHITE},
     {IDC_TAG_1, L, "#1#", 6, 20, 35, 10, STYLE_TAG, LIGHT},

@@ -40,7 +40,7 @@ SchemeColours schemeColours(ColourScheme scheme);
 
 enum class ControlKind { Label, Bar };
 
-struct ControlSpecRow {
+struct ControlRow {
     int id;
     ControlKind kind;
     const char* text;
@@ -50,15 +50,15 @@ struct ControlSpecRow {
 };
 
 constexpr int MAIN_CONTROL_COUNT = 46;
-extern const ControlSpecRow mainControls[MAIN_CONTROL_COUNT];
+extern const ControlRow mainControls[MAIN_CONTROL_COUNT];
 
-struct MainDialogSpec {
+struct MainDialogFrame {
     const char* caption;
     int x, y, w, h;
     uint32_t style;
     uint32_t exStyle;
 };
-extern const MainDialogSpec mainDialog;
+extern const MainDialogFrame mainDialog;
 
 extern const char* const PROGRESS_CLASS_NAME;  // "msctls_progress32"
 

@@ -8,14 +8,14 @@
 
 namespace {
 
-const ControlSpecRow* control(int id) {
-    for (const ControlSpecRow& c : mainControls)
+const ControlRow* control(int id) {
+    for (const ControlRow& c : mainControls)
         if (c.id == id) return &c;
     return nullptr;
 }
 
 void expectPlace(int id, int x, int y, int w, int h) {
-    const ControlSpecRow* c = control(id);
+    const ControlRow* c = control(id);
     ASSERT_NE(c, nullptr) << id;
     EXPECT_EQ(c->x, x) << id;
     EXPECT_EQ(c->y, y) << id;
@@ -69,7 +69,7 @@ TEST(MainWindowLayout, RowsAreChequeredAndPlaced) {
         const ColourScheme tagScheme = odd ? ColourScheme::RowLight : ColourScheme::RowDark;
         const ColourScheme cellScheme = odd ? ColourScheme::RowDark : ColourScheme::RowLight;
 
-        const ControlSpecRow* tag = control(tagId(d));
+        const ControlRow* tag = control(tagId(d));
         ASSERT_NE(tag, nullptr);
         EXPECT_EQ(tag->kind, ControlKind::Label);
         EXPECT_EQ(std::string(tag->text), "#" + std::to_string(d) + "#");
@@ -78,7 +78,7 @@ TEST(MainWindowLayout, RowsAreChequeredAndPlaced) {
         expectPlace(tagId(d), r == 7 ? 5 : 6, y, 35, 10);
 
         for (int id : {contentsId(d), sizeId(d)}) {
-            const ControlSpecRow* cell = control(id);
+            const ControlRow* cell = control(id);
             ASSERT_NE(cell, nullptr) << id;
             EXPECT_EQ(cell->kind, ControlKind::Label) << id;
             EXPECT_STREQ(cell->text, "") << id;
@@ -88,7 +88,7 @@ TEST(MainWindowLayout, RowsAreChequeredAndPlaced) {
         expectPlace(contentsId(d), 40, y, 265, 10);
         expectPlace(sizeId(d), 306, y, 94, 10);
 
-        const ControlSpecRow* bar = control(fillId(d));
+        const ControlRow* bar = control(fillId(d));
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ(bar->kind, ControlKind::Bar);
         EXPECT_STREQ(bar->text, "msctls_progress32_1");
@@ -104,7 +104,7 @@ TEST(MainWindowLayout, HeadersOverallBarAndHint) {
         {1037, "Stored", 306, 94}, {1137, "Capacity", 400, 90},
     };
     for (const auto& h : headers) {
-        const ControlSpecRow* c = control(h.id);
+        const ControlRow* c = control(h.id);
         ASSERT_NE(c, nullptr) << h.id;
         EXPECT_STREQ(c->text, h.text);
         EXPECT_EQ(c->kind, ControlKind::Label);
@@ -112,7 +112,7 @@ TEST(MainWindowLayout, HeadersOverallBarAndHint) {
         EXPECT_EQ(c->colours, ColourScheme::HeaderWhite);
         expectPlace(h.id, h.x, 7, h.w, 13);
     }
-    const ControlSpecRow* total = control(1026);
+    const ControlRow* total = control(1026);
     ASSERT_NE(total, nullptr);
     EXPECT_EQ(total->kind, ControlKind::Bar);
     EXPECT_STREQ(total->text, "msctls_progress32_1");
@@ -120,7 +120,7 @@ TEST(MainWindowLayout, HeadersOverallBarAndHint) {
     EXPECT_EQ(total->colours, ColourScheme::None);
     expectPlace(1026, 5, 125, 395, 15);
 
-    const ControlSpecRow* hint = control(2000);
+    const ControlRow* hint = control(2000);
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->kind, ControlKind::Label);
     EXPECT_STREQ(hint->text, "Alt + H --> Help");
@@ -129,7 +129,7 @@ TEST(MainWindowLayout, HeadersOverallBarAndHint) {
     expectPlace(2000, 420, 130, 80, 12);
 
     int bars = 0;
-    for (const ControlSpecRow& c : mainControls) bars += c.kind == ControlKind::Bar;
+    for (const ControlRow& c : mainControls) bars += c.kind == ControlKind::Bar;
     EXPECT_EQ(bars, 11);
     EXPECT_STREQ(PROGRESS_CLASS_NAME, "msctls_progress32");
     EXPECT_EQ(EXSTYLE_BAR, 0x20u);
