@@ -45,7 +45,7 @@ CASES=(
 
 sources_of() {
     case $1 in
-        memory_bank_fuzz) echo "core/memory_bank.cpp core/number_text.cpp" ;;
+        memory_bank_fuzz) echo "core/memory_bank.cpp core/bank_storage_std.cpp core/number_text.cpp" ;;
         number_forms_fuzz) echo "core/number_text.cpp hotkeys/hotkey_table.cpp" ;;
     esac
 }
