@@ -120,6 +120,26 @@ TEST_F(StormTest, AutoRepeatedStoresAcrossAllDigitsEndWithTheLastClipboard) {
     expectCleanEnd();
 }
 
+TEST_F(StormTest, PadToggledSixTimesInOneBurstEndsClosedWithAnEmptyText) {
+    // Each finishing press arrives while its opening press is still inside the
+    // pad; three pads come and go. Alt+9 at the end stores the last clipboard.
+    ASSERT_TRUE(app.store(9, "nine!"));
+    ASSERT_TRUE(setClipboardText("before"));
+    std::vector<INPUT> inputs;
+    for (int i = 0; i < 6; ++i) addChord(inputs, VK_CONTROL, 'C');
+    addChord(inputs, VK_MENU, '9');
+    sendBurst(inputs);
+    ASSERT_TRUE(waitUntil([&] { return app.text(1027) == sizeLabel(0); }, 60000))
+        << app.text(1027) << describeWindows(app.pid());
+    EXPECT_EQ(clipboardText().value_or("<none>"), "");
+    EXPECT_TRUE(IsWindowVisible(app.main()));
+    expectAliveAndAlone();
+    // And the pad still opens normally afterwards.
+    pressCtrl('C');
+    ASSERT_TRUE(waitUntil([&] { return app.pads().size() == 1; })) << describeWindows(app.pid());
+    expectCleanEnd();
+}
+
 TEST_F(StormTest, AutoRepeatedRecallOfAnEmptyMemoryNestsOneBoxPerPress) {
     // Every repeat is a hotkey of its own; each finds memory 5 empty and opens
     // its box inside the one before.
