@@ -1,0 +1,365 @@
+// Clipboards that another program has filled in awkward ways, or holds open,
+// while the program stores, recalls and finishes the pad. Whatever is there,
+// the program must take exactly what the CF_TEXT rule gives, read nothing
+// past a block's end, show no box and keep working.
+#include <gtest/gtest.h>
+
+#include "support/app.h"
+
+using namespace e2e;
+
+namespace {
+
+struct Block {
+    UINT format;
+    std::string bytes;  // the whole block, byte for byte: no NUL is added
+};
+
+bool openClipboardForDriver() {
+    return waitUntil([] { return OpenClipboard(driverWindow()) != FALSE; }, 3000);
+}
+
+// Replaces the clipboard's contents with these blocks, each exactly as long
+// as its bytes.
+bool putBlocks(const std::vector<Block>& blocks) {
+    if (!openClipboardForDriver()) return false;
+    EmptyClipboard();
+    bool ok = true;
+    for (const Block& b : blocks) {
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, b.bytes.size());
+        if (!h) {
+            ok = false;
+            continue;
+        }
+        if (!b.bytes.empty()) {
+            char* p = static_cast<char*>(GlobalLock(h));
+            memcpy(p, b.bytes.data(), b.bytes.size());
+            GlobalUnlock(h);
+        }
+        if (!SetClipboardData(b.format, h)) {
+            GlobalFree(h);
+            ok = false;
+        }
+    }
+    CloseClipboard();
+    return ok;
+}
+
+std::string utf16Bytes(const std::wstring& text) {
+    std::string out(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+    return out;
+}
+
+std::string pattern(size_t n) {
+    std::string s(n, ' ');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>('A' + (i * 7 + i / 61) % 26);
+    return s;
+}
+
+// Another program that offers CF_TEXT by promise only (delayed rendering):
+// its own thread owns the clipboard and answers WM_RENDERFORMAT as told.
+class PromisingOwner {
+public:
+    enum class Mode { Render, RenderNothing, StallThenRender };
+
+    PromisingOwner(Mode mode, std::string text, DWORD stallMs = 0)
+        : mode_(mode), text_(std::move(text)), stallMs_(stallMs) {
+        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, &PromisingOwner::run, this, 0, nullptr);
+        if (thread_) WaitForSingleObject(ready_, 5000);
+    }
+    ~PromisingOwner() {
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (thread_) {
+            WaitForSingleObject(thread_, 10000);
+            CloseHandle(thread_);
+        }
+        CloseHandle(ready_);
+    }
+    bool promised() const { return promised_; }
+    LONG renderRequests() const { return requests_; }
+
+private:
+    static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<PromisingOwner*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (self && msg == WM_RENDERFORMAT && wp == CF_TEXT) {
+            InterlockedIncrement(&self->requests_);
+            if (self->mode_ == Mode::StallThenRender) Sleep(self->stallMs_);
+            if (self->mode_ != Mode::RenderNothing) {
+                HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, self->text_.size() + 1);
+                char* p = static_cast<char*>(GlobalLock(h));
+                memcpy(p, self->text_.c_str(), self->text_.size() + 1);
+                GlobalUnlock(h);
+                if (!SetClipboardData(CF_TEXT, h)) GlobalFree(h);
+            }
+            return 0;
+        }
+        if (msg == WM_RENDERALLFORMATS) return 0;  // the promise dies with us
+        if (msg == WM_CLOSE) {
+            DestroyWindow(w);
+            return 0;
+        }
+        if (msg == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcW(w, msg, wp, lp);
+    }
+
+    static DWORD WINAPI run(void* param) {
+        auto* self = static_cast<PromisingOwner*>(param);
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &PromisingOwner::proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuillbankE2EPromisingOwner";
+        RegisterClassW(&wc);
+        self->window_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                        nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(self->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        const ULONGLONG deadline = GetTickCount64() + 3000;
+        bool opened = false;
+        while (!(opened = OpenClipboard(self->window_) != FALSE) && GetTickCount64() < deadline)
+            Sleep(10);
+        if (opened) {
+            EmptyClipboard();
+            SetClipboardData(CF_TEXT, nullptr);
+            CloseClipboard();
+            self->promised_ = IsClipboardFormatAvailable(CF_TEXT) != FALSE;
+        }
+        SetEvent(self->ready_);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+        return 0;
+    }
+
+    Mode mode_;
+    std::string text_;
+    DWORD stallMs_;
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+    HWND window_ = nullptr;
+    bool promised_ = false;
+    volatile LONG requests_ = 0;
+};
+
+class HostileTest : public AppTest {
+protected:
+    // Gives memory `d` a text of `n` bytes so that its emptying shows.
+    void prefill(int d, size_t n = 5) { ASSERT_TRUE(app.store(d, pattern(n))) << app.text(rowOf(d).size); }
+
+    // Presses Alt+d and waits until the row shows `bytes` as its size.
+    bool storeShows(int d, size_t bytes, DWORD timeoutMs = kShortWait) {
+        pressAlt(digitKey(d));
+        return waitUntil([&] { return app.text(rowOf(d).size) == sizeLabel(bytes); }, timeoutMs);
+    }
+
+    // The program's thread answers, acts on a hotkey, and shows nothing but
+    // its main window.
+    void expectResponsive() {
+        ASSERT_TRUE(app.process().running());
+        DWORD_PTR r = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(app.main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r));
+        const std::string probe = "still here " + std::to_string(++probes_);
+        ASSERT_TRUE(app.store(8, probe)) << app.text(1035);
+        EXPECT_EQ(app.text(1022), probe);
+        EXPECT_TRUE(app.boxes().empty()) << describeWindows(app.pid());
+        EXPECT_TRUE(app.pads().empty()) << describeWindows(app.pid());
+    }
+
+    // Recalls memory d and returns the clipboard's CF_TEXT afterwards.
+    std::optional<std::string> recall(int d) {
+        const DWORD before = clipboardSequence();
+        pressCtrl(digitKey(d));
+        if (!waitClipboardChange(before)) return std::nullopt;
+        return clipboardText();
+    }
+
+    int probes_ = 0;
+};
+
+}  // namespace
+
+// ---- what is on the clipboard ----------------------------------------------
+
+TEST_F(HostileTest, FormatsWithoutTextEmptyTheMemory) {
+    const UINT html = RegisterClipboardFormatW(L"HTML Format");
+    const UINT rtf = RegisterClipboardFormatW(L"Rich Text Format");
+    const UINT own = RegisterClipboardFormatW(L"Quillbank e2e private");
+    ASSERT_TRUE(html && rtf && own);
+    // Text-like bytes under names other than CF_TEXT are not text to the program.
+    prefill(1);
+    ASSERT_TRUE(putBlocks({{html, std::string("Version:0.9\r\n<b>bold</b>", 26)},
+                           {rtf, std::string("{\\rtf1 bold}", 13)},
+                           {own, "private bytes"}}));
+    ASSERT_TRUE(storeShows(1, 0)) << app.text(1028);
+    EXPECT_EQ(app.text(1015), "");
+    EXPECT_EQ(app.pos(1126), 0);
+
+    // A device-independent bitmap: the system offers a CF_BITMAP for it,
+    // still no text.
+    prefill(2);
+    std::string dib(sizeof(BITMAPINFOHEADER) + 16, '\0');
+    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(dib.data());
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = 2;
+    header->biHeight = 2;
+    header->biPlanes = 1;
+    header->biBitCount = 32;
+    header->biCompression = BI_RGB;
+    ASSERT_TRUE(putBlocks({{CF_DIB, dib}}));
+    ASSERT_TRUE(storeShows(2, 0)) << app.text(1029);
+    EXPECT_EQ(app.text(1016), "");
+    expectResponsive();
+}
+
+TEST_F(HostileTest, UnicodeOnlyTextArrivesAsTheAnsiCodePageHasIt) {
+    // The expectations below are code page 1252's; Wine picks it from the locale.
+    ASSERT_EQ(GetACP(), 1252u) << "run with a Western European locale";
+    // Letters the code page has, the euro sign (0x80 there), and characters it
+    // lacks: Greek, Japanese and one outside the BMP (a surrogate pair).
+    const std::wstring unicode = L"Gr\u00FC\u00DFe \u20AC5 \u03A9 \u65E5\u672C \U0001F600!";
+    prefill(3);
+    ASSERT_TRUE(putBlocks({{CF_UNICODETEXT, utf16Bytes(unicode)}}));
+    // The system's conversion: best fit where it has one (Omega becomes O),
+    // otherwise one '?' per UTF-16 unit, so the pair gives two.
+    const std::string ansi = "Gr\xFC\xDF" "e \x80" "5 O ?\? ?\?!";
+    EXPECT_EQ(clipboardText().value_or("<none>"), ansi);  // what every CF_TEXT reader gets
+    ASSERT_TRUE(storeShows(3, ansi.size())) << app.text(1030);
+    EXPECT_EQ(app.text(1017), ansi);
+    EXPECT_EQ(windowText(app.control(1017)), L"Gr\u00FC\u00DFe \u20AC5 O ?\? ?\?!");
+
+    // Recalled, it is CF_TEXT only; a Unicode reader now gets the lossy form.
+    EXPECT_EQ(recall(3), ansi);
+    std::wstring back;
+    ASSERT_TRUE(openClipboardForDriver());
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        const auto* p = static_cast<const wchar_t*>(GlobalLock(h));
+        if (p) back.assign(p, wcsnlen(p, GlobalSize(h) / sizeof(wchar_t)));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    EXPECT_EQ(back, L"Gr\u00FC\u00DFe \u20AC5 O ?\? ?\?!");
+    expectResponsive();
+}
+
+TEST_F(HostileTest, TextBlockWithoutNulIsTakenToItsEndAndNoFurther) {
+    // A block of N bytes with no NUL in it: the system makes its last byte
+    // the terminator, so N - 1 bytes are text, for every reader alike.
+    prefill(4);
+    ASSERT_TRUE(putBlocks({{CF_TEXT, "abcdefgh"}}));
+    EXPECT_EQ(clipboardText().value_or("<none>"), "abcdefg");
+    ASSERT_TRUE(storeShows(4, 7)) << app.text(1031);
+    EXPECT_EQ(app.text(1018), "abcdefg");
+
+    // One byte and no NUL: no text at all.
+    ASSERT_TRUE(putBlocks({{CF_TEXT, "x"}}));
+    ASSERT_TRUE(storeShows(4, 0)) << app.text(1031);
+    EXPECT_EQ(app.text(1018), "");
+
+    // A NUL part way: the text ends there.
+    ASSERT_TRUE(putBlocks({{CF_TEXT, std::string("abc\0def", 7)}}));
+    ASSERT_TRUE(storeShows(4, 3)) << app.text(1031);
+    EXPECT_EQ(app.text(1018), "abc");
+
+    // Longer than a memory and no NUL: cut to 65,535 bytes.
+    const std::string big = pattern(70001);
+    ASSERT_TRUE(putBlocks({{CF_TEXT, big}}));
+    ASSERT_TRUE(storeShows(4, 65535)) << app.text(1031);
+    EXPECT_EQ(app.text(1018), big.substr(0, 65535));
+    EXPECT_EQ(recall(4), big.substr(0, 65535));
+    expectResponsive();
+}
+
+TEST_F(HostileTest, TenMegabyteTextFillsOneMemoryAndTheProgramKeepsUp) {
+    std::string huge = pattern(10 * 1024 * 1024);
+    ASSERT_TRUE(setClipboardText(huge));
+    // Taking 65,535 bytes out of 10 MB is one copy: well within the usual wait.
+    ASSERT_TRUE(storeShows(5, 65535)) << app.text(1032);
+    EXPECT_EQ(app.text(1019), huge.substr(0, 65535));
+    EXPECT_EQ(app.pos(1130), 99);
+    EXPECT_EQ(recall(5), huge.substr(0, 65535));
+    expectResponsive();
+}
+
+TEST_F(HostileTest, TextOfferedByPromiseIsFetchedOrMissedQuietly) {
+    {
+        // Kept: the owner renders when the program asks.
+        PromisingOwner owner(PromisingOwner::Mode::Render, "rendered on demand");
+        ASSERT_TRUE(owner.promised());
+        ASSERT_TRUE(storeShows(6, 18)) << app.text(1033);
+        EXPECT_EQ(app.text(1020), "rendered on demand");
+        EXPECT_EQ(owner.renderRequests(), 1);
+    }
+    {
+        // Broken: the owner is asked and puts nothing there.
+        PromisingOwner owner(PromisingOwner::Mode::RenderNothing, "");
+        ASSERT_TRUE(owner.promised());
+        ASSERT_TRUE(storeShows(6, 0)) << app.text(1033);
+        EXPECT_EQ(owner.renderRequests(), 1);
+    }
+    {
+        // Slow: the owner takes 3 s to answer; the program waits for it and
+        // then carries on.
+        PromisingOwner owner(PromisingOwner::Mode::StallThenRender, "late", 3000);
+        ASSERT_TRUE(owner.promised());
+        ASSERT_TRUE(storeShows(6, 4)) << app.text(1033);
+        EXPECT_EQ(app.text(1020), "late");
+    }
+    expectResponsive();
+}
+
+// ---- a clipboard held open by another program -------------------------------
+
+TEST_F(HostileTest, HeldClipboardLeavesRecallAndPadWithoutEffect) {
+    ASSERT_TRUE(app.store(1, "one"));
+    prefill(9);
+    ASSERT_TRUE(setClipboardText("owned by someone else"));
+    DWORD before = clipboardSequence();
+    {
+        ClipboardHolder holder;
+        ASSERT_TRUE(holder.holding());
+        pressCtrl('1');
+        // Alt+9 behind it, which must fail to read: once memory 9 shows
+        // empty, the recall before it has run.
+        ASSERT_TRUE(storeShows(9, 0)) << app.text(1027);
+        EXPECT_EQ(clipboardSequence(), before);
+        EXPECT_TRUE(app.boxes().empty());
+    }
+    EXPECT_EQ(clipboardSequence(), before);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "owned by someone else");
+    EXPECT_EQ(app.text(1015), "one");
+
+    // The pad: opened freely, finished while the clipboard is held.
+    pressCtrl('C');
+    HWND pad = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        pad = app.pad();
+        return pad && IsWindowVisible(pad);
+    }));
+    typeText(L"typed");
+    ASSERT_TRUE(waitUntil([&] { return windowTextAnsi(GetDlgItem(pad, 1001)) == "typed"; }));
+    prefill(9);
+    ASSERT_TRUE(setClipboardText("owned by someone else"));
+    before = clipboardSequence();
+    {
+        ClipboardHolder holder;
+        ASSERT_TRUE(holder.holding());
+        pressCtrl('C');
+        ASSERT_TRUE(waitUntil([&] { return !IsWindow(pad); })) << describeWindows(app.pid());
+        ASSERT_TRUE(storeShows(9, 0)) << app.text(1027);
+        EXPECT_EQ(clipboardSequence(), before);
+    }
+    EXPECT_EQ(clipboardSequence(), before);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "owned by someone else");
+    EXPECT_TRUE(app.pads().empty());
+    // The pad counts as finished: the next Ctrl+C opens a fresh, empty one.
+    pressCtrl('C');
+    ASSERT_TRUE(waitUntil([&] {
+        pad = app.pad();
+        return pad && IsWindowVisible(pad);
+    }));
+    EXPECT_EQ(windowTextAnsi(GetDlgItem(pad, 1001)), "");
+    const DWORD now = clipboardSequence();
+    pressCtrl('C');
+    ASSERT_TRUE(waitClipboardChange(now));
+    EXPECT_EQ(clipboardText().value_or("<none>"), "");
+    ASSERT_TRUE(waitUntil([&] { return app.pads().empty(); }));
+    expectResponsive();
+}
