@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-std::string readClipboardText() {
+std::string readClipboardText(size_t maxBytes) {
     if (!OpenClipboard(nullptr)) return std::string();  // held by another program
     std::string text;
     HANDLE h = GetClipboardData(CF_TEXT);
@@ -14,6 +14,9 @@ std::string readClipboardText() {
             // Another program may hand over a block without a NUL: never read
             // past the block's end.
             size_t size = GlobalSize(h);
+            // Whatever size another program chose, only what the caller
+            // keeps is copied.
+            if (size > maxBytes) size = maxBytes;
             const void* nul = size ? std::memchr(p, '\0', size) : nullptr;
             size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : size;
             text.assign(p, n);

@@ -50,7 +50,9 @@ void showHelp(HWND mainWindow) {
 
 void setMemory(int d) {
     clearMemory(memoryBank, d);
-    std::string text = readClipboardText();
+    // The memory keeps at most MEMORY_TEXT_MAX bytes; a huge clipboard text
+    // must not cost a copy of itself.
+    std::string text = readClipboardText(MEMORY_TEXT_MAX);
     storeMemory(memoryBank, d, text);
     refreshMemoryRow(d);
 }

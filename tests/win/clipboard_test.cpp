@@ -174,6 +174,16 @@ TEST_F(ClipboardTest, LongTextFromAnotherWriterIsReadWhole) {
     EXPECT_TRUE(clipboardIsClosed());
 }
 
+TEST_F(ClipboardTest, ReadCopiesNoMoreThanTheCallerKeeps) {
+    const std::string text = pattern(70000);
+    ASSERT_TRUE(rawSetText(text));
+    EXPECT_EQ(readClipboardText(65535), text.substr(0, 65535));
+    EXPECT_EQ(readClipboardText(0), "");
+    ASSERT_TRUE(rawSet({{CF_TEXT, {'a', 'b', '\0', 'c', 'd', '\0'}}}));
+    EXPECT_EQ(readClipboardText(5), "ab");
+    EXPECT_TRUE(clipboardIsClosed());
+}
+
 TEST_F(ClipboardTest, ReadStopsAtTheFirstNul) {
     ASSERT_TRUE(rawSet({{CF_TEXT, {'a', 'b', '\0', 'c', 'd', '\0'}}}));
     EXPECT_EQ(readClipboardText(), "ab");
