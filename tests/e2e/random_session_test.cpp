@@ -101,12 +101,12 @@ private:
         const std::vector<int> boxes = model_.dismissableBoxes();
         bool anyFull = false;
         for (int d = 0; d < 10; ++d) anyFull = anyFull || !model_.memory(d).empty();
-        std::vector<std::pair<Kind, int>> menu = {{Store, 30}, {ToggleWindow, 2}};
-        if (mayNest || anyFull) menu.push_back({Recall, 18});
-        if (model_.mainVisible() && model_.mainEnabled()) menu.push_back({Click, 10});
+        std::vector<std::pair<Kind, int>> menu = {{Store, 40}, {ToggleWindow, 2}};
+        if (mayNest || anyFull) menu.push_back({Recall, 24});
+        if (model_.mainVisible() && model_.mainEnabled()) menu.push_back({Click, 14});
         if (mayNest) menu.push_back({Help, 2});
         if (mayNest || model_.padFlag()) menu.push_back({PadKey, 5});
-        if (model_.padShown() && model_.padEnabled() && model_.padText().size() < 300) menu.push_back({Type, 12});
+        if (model_.padShown() && model_.padEnabled() && model_.padText().size() < 300) menu.push_back({Type, 14});
         if (model_.padShown()) menu.push_back({ClosePad, 1});
         if (!boxes.empty()) menu.push_back({Dismiss, 25});
 
