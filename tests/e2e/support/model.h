@@ -1,8 +1,8 @@
 // A reference model of the program as its user sees it: the ten memories and
 // their rows, the clipboard, the main window, the pad and the message boxes,
-// written from the documented behaviour and nothing else. The random session
-// test applies every action to the model and to the real program and then
-// compares the two.
+// written from the intended behaviour alone, not from the code. The random
+// session test applies every action to the model and to the real program and
+// then compares the two.
 #pragma once
 
 #include <optional>
