@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
+bash scripts/install-deps.sh
 QB_BUILD=${QB_BUILD:-$root/build}
 export QB_STEPS=${QB_STEPS:-20000}
 
