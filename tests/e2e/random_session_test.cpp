@@ -72,6 +72,8 @@ public:
     // false (after reporting) at the first mismatch.
     bool run(unsigned long long steps) {
         const auto started = std::chrono::steady_clock::now();
+        // The session starts from whatever an earlier program left on the clipboard.
+        model_.putOnClipboard(e2e::clipboardText());
         if (!check("start", false, clipboardSequence(), {})) return false;
         for (step_ = 1; step_ <= steps; ++step_)
             if (!randomStep()) return false;
