@@ -11,14 +11,7 @@ using namespace e2e;
 
 namespace {
 
-INPUT key(WORD vk, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    return in;
-}
+INPUT key(WORD vk, bool up) { return keyInput(vk, up); }
 
 // Everything in one SendInput call, then the driver's queue looked at once
 // (injected input waits for that).

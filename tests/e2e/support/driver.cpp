@@ -303,7 +303,6 @@ HWND waitForMessageBox(DWORD pid, DWORD timeoutMs) {
 
 // ---- keyboard and mouse --------------------------------------------------
 
-namespace {
 INPUT keyInput(WORD vk, bool up) {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
@@ -313,6 +312,7 @@ INPUT keyInput(WORD vk, bool up) {
     return in;
 }
 
+namespace {
 void send(std::vector<INPUT>& inputs) {
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     // Injected input is held back until the sending thread has looked at its

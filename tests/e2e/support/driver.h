@@ -115,6 +115,8 @@ HWND waitForMessageBox(DWORD pid, DWORD timeoutMs = kShortWait);
 
 // Presses the modifiers (in order), taps `key`, releases the modifiers in
 // reverse order: one SendInput call, then the driver's queue is pumped.
+// One key going down or up, as the keyboard would send it.
+INPUT keyInput(WORD vk, bool up);
 void pressChord(std::initializer_list<WORD> modifiers, WORD key);
 void pressAlt(WORD key);
 void pressCtrl(WORD key);
