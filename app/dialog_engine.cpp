@@ -8,12 +8,21 @@ namespace {
 
 constexpr int MAX_DIALOGS = 16;
 constexpr int MAX_COLOURED_CONTROLS = 64;
+constexpr int MAX_CONTROLS = 64;
 
 struct ControlColours {
     int id;
     COLORREF text;
     COLORREF background;
     HBRUSH brush;  // owned; only for a solid background
+};
+
+// A control the engine created, so that finding it by id needs no request to
+// the window server (GetDlgItem asks the server for the dialog's whole list
+// of children every time).
+struct KnownControl {
+    int id;
+    HWND window;  // null when two controls share the id: GetDlgItem decides
 };
 
 struct DialogRecord {
@@ -27,6 +36,8 @@ struct DialogRecord {
     HFONT font;
     int colouredCount;
     ControlColours colours[MAX_COLOURED_CONTROLS];
+    int controlCount;
+    KnownControl controls[MAX_CONTROLS];
 };
 
 HINSTANCE engineInstance;
@@ -44,6 +55,34 @@ ControlColours* findColours(DialogRecord* d, int id) {
     for (int i = 0; i < d->colouredCount; ++i)
         if (d->colours[i].id == id) return &d->colours[i];
     return nullptr;
+}
+
+// Still the dialog's control with that id: it may have been destroyed on
+// its own, and its id or parent changed, since it was made.
+bool stillControl(HWND control, HWND dialog, int id) {
+    return control && GetParent(control) == dialog && GetWindowLongPtrW(control, GWLP_ID) == id;
+}
+
+void rememberControl(DialogRecord* d, int id, HWND control) {
+    for (int i = 0; i < d->controlCount; ++i)
+        if (d->controls[i].id == id) {
+            KnownControl& known = d->controls[i];
+            bool replaced = known.window && !stillControl(known.window, d->window, id);
+            known.window = replaced ? control : nullptr;
+            return;
+        }
+    if (d->controlCount < MAX_CONTROLS) d->controls[d->controlCount++] = KnownControl{id, control};
+}
+
+// The same window GetDlgItem would find, without its request.
+HWND controlOf(HWND dialog, int id) {
+    if (DialogRecord* d = findDialog(dialog))
+        for (int i = 0; i < d->controlCount; ++i)
+            if (d->controls[i].id == id) {
+                if (stillControl(d->controls[i].window, dialog, id)) return d->controls[i].window;
+                break;
+            }
+    return GetDlgItem(dialog, id);
 }
 
 void forgetDialog(DialogRecord* d) {
@@ -126,9 +165,12 @@ void runModalLoop(HWND dialog, HWND parent, bool idleMessages) {
     bool quitSeen = false;
     WPARAM quitCode = 0;
     MSG msg;
+    // Only a parent to tell about idleness needs the look before the wait;
+    // without one, the wait alone takes one request to the server, not two.
+    const bool tellIdle = parent && idleMessages;
     while (stillRunning(dialog)) {
-        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (parent && idleMessages) {
+        if (!tellIdle || !PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (tellIdle) {
                 SendMessageW(parent, WM_ENTERIDLE, MSGF_DIALOGBOX,
                              reinterpret_cast<LPARAM>(dialog));
                 if (!stillRunning(dialog)) break;
@@ -233,7 +275,10 @@ HWND addControl(HWND dialog, int id, const char* kindOrClass, const char* text, 
                                    r.right - r.left, r.bottom - r.top, dialog,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    engineInstance, nullptr);
-    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(d->font), TRUE);
+    if (control) {
+        rememberControl(d, id, control);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(d->font), TRUE);
+    }
     return control;
 }
 
@@ -307,11 +352,11 @@ void endDialog(HWND dialog, INT_PTR result) {
 }
 
 void setControlText(HWND dialog, int id, const char* text) {
-    SetWindowTextW(GetDlgItem(dialog, id), ansiToWide(text).c_str());
+    SetWindowTextW(controlOf(dialog, id), ansiToWide(text).c_str());
 }
 
 std::string getControlText(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
+    HWND control = controlOf(dialog, id);
     if (!control) return std::string();
     int length = GetWindowTextLengthW(control);
     if (length <= 0) return std::string();
@@ -321,5 +366,5 @@ std::string getControlText(HWND dialog, int id) {
 }
 
 LRESULT sendControlMessage(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
-    return SendMessageA(GetDlgItem(dialog, id), message, wParam, lParam);
+    return SendMessageA(controlOf(dialog, id), message, wParam, lParam);
 }

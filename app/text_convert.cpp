@@ -1,12 +1,18 @@
 #include "app/text_convert.h"
 
+#include <climits>
+#include <cstring>
+
 std::wstring ansiToWide(const char* text) {
     if (!text || !*text) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, nullptr, 0);
+    // One pass: no code page gives more UTF-16 units than it has bytes, so
+    // the byte count bounds the result and a sizing pass is not needed.
+    size_t bytes = std::strlen(text);
+    if (bytes > INT_MAX - 1) return std::wstring();
+    int room = static_cast<int>(bytes) + 1;
+    std::wstring wide(static_cast<size_t>(room), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, room, &wide[0], room);
     if (n <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, &wide[0], n) != n)
-        return std::wstring();
     wide.resize(static_cast<size_t>(n - 1));  // the terminator
     return wide;
 }

@@ -893,6 +893,45 @@ TEST_F(DialogEngineTest, ControlTextRoundTripsAFullMemoryOfText) {
                                                 text.end()).first - back.begin());
 }
 
+// Controls are found by id without asking GetDlgItem each time; these are
+// the cases where a remembered handle would name the wrong window.
+TEST_F(DialogEngineTest, ControlFoundByIdIsTheOneGetDlgItemFinds) {
+    HWND d = makeDialog();
+    ASSERT_NE(d, nullptr);
+    HWND first = addControl(d, 430, "STATIC", "first", 5, 5, 50, 10, 0, 0);
+    ASSERT_NE(first, nullptr);
+    // Made without the engine: still reached by its id.
+    HWND outside = CreateWindowExW(0, L"STATIC", L"outside", WS_CHILD, 5, 20, 50, 10, d,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(431)),
+                                   GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(outside, nullptr);
+    setControlText(d, 431, "reached");
+    EXPECT_EQ(windowText(outside), L"reached");
+
+    // Destroyed and made again under the same id: the new control gets the text.
+    DestroyWindow(first);
+    setControlText(d, 430, "gone");  // nothing to reach; must not fail
+    HWND second = addControl(d, 430, "STATIC", "second", 5, 5, 50, 10, 0, 0);
+    ASSERT_NE(second, nullptr);
+    setControlText(d, 430, "new one");
+    EXPECT_EQ(windowText(second), L"new one");
+    EXPECT_EQ(getControlText(d, 430), "new one");
+    EXPECT_EQ(sendControlMessage(d, 430, WM_GETTEXTLENGTH, 0, 0), 7);
+
+    // Its id changed: the id now names nothing, as GetDlgItem says.
+    SetWindowLongPtrW(second, GWLP_ID, 432);
+    ASSERT_EQ(GetDlgItem(d, 430), nullptr);
+    setControlText(d, 430, "not this one");
+    EXPECT_EQ(windowText(second), L"new one");
+    EXPECT_EQ(getControlText(d, 432), "new one");
+
+    // Two controls with one id: whichever GetDlgItem picks.
+    addControl(d, 433, "STATIC", "a", 5, 35, 50, 10, 0, 0);
+    addControl(d, 433, "STATIC", "b", 5, 50, 50, 10, 0, 0);
+    setControlText(d, 433, "picked");
+    EXPECT_EQ(windowText(GetDlgItem(d, 433)), L"picked");
+}
+
 TEST_F(DialogEngineTest, ControlTextOfADestroyedDialogIsEmpty) {
     HWND d = makeDialog();
     ASSERT_NE(d, nullptr);
