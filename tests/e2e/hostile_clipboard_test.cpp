@@ -50,12 +50,6 @@ std::string utf16Bytes(const std::wstring& text) {
     return out;
 }
 
-std::string pattern(size_t n) {
-    std::string s(n, ' ');
-    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>('A' + (i * 7 + i / 61) % 26);
-    return s;
-}
-
 // Another program that offers CF_TEXT by promise only (delayed rendering):
 // its own thread owns the clipboard and answers WM_RENDERFORMAT as told.
 class PromisingOwner {

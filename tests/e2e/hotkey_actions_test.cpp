@@ -3,65 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "support/app.h"
+#include "ui/message_texts.h"
 
 using namespace e2e;
-
-namespace {
-
-// `n` bytes of printable text with no repeat shorter than 61 bytes, so a cut
-// at the wrong place shows.
-std::string pattern(size_t n, char first = 'A') {
-    std::string s(n, ' ');
-    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(first + (i * 7 + i / 61) % 26);
-    return s;
-}
-
-const char* const kHelpLines[31] = {
-    "This is the Program Help",
-    "",
-    "Alt + V ----> View Hide/Show Mean Dialog",
-    "Alt + Esc ----> Exit",
-    "Alt + H ----> This Help",
-    "",
-    "Alt + 1 ----> Set Clipboard Memory #1#",
-    "Alt + 2 ----> Set Clipboard Memory #2#",
-    "Alt + 3 ----> Set Clipboard Memory #3#",
-    "Alt + 4 ----> Set Clipboard Memory #4#",
-    "Alt + 5 ----> Set Clipboard Memory #5#",
-    "Alt + 6 ----> Set Clipboard Memory #6#",
-    "Alt + 7 ----> Set Clipboard Memory #7#",
-    "Alt + 8 ----> Set Clipboard Memory #8#",
-    "Alt + 9 ----> Set Clipboard Memory #9#",
-    "Alt + 0 ----> Set Clipboard Memory #0#",
-    "",
-    "Ctrl + 1 ----> Get Clipboard Memory #1#",
-    "Ctrl + 2 ----> Get Clipboard Memory #2#",
-    "Ctrl + 3 ----> Get Clipboard Memory #3#",
-    "Ctrl + 4 ----> Get Clipboard Memory #4#",
-    "Ctrl + 5 ----> Get Clipboard Memory #5#",
-    "Ctrl + 6 ----> Get Clipboard Memory #6#",
-    "Ctrl + 7 ----> Get Clipboard Memory #7#",
-    "Ctrl + 8 ----> Get Clipboard Memory #8#",
-    "Ctrl + 9 ----> Get Clipboard Memory #9#",
-    "Ctrl + 0 ----> Get Clipboard Memory #0#",
-    "",
-    "This program turn clipboard to 10 Memory.",
-    "Only you select Text and then Copy ordinary when Text will be inside clipboard Set "
-    "Clipboard Memory #n#.",
-    "When You want to get this Text or other one you Get Clipboard Memory #n# and then push "
-    "Ctrl + V ( Paste ).Bye, bye. See you soon.",
-};
-
-std::string helpText() {
-    std::string text;
-    for (int i = 0; i < 31; ++i) {
-        if (i) text += "\r\n";
-        text += kHelpLines[i];
-    }
-    return text;
-}
-
-}  // namespace
 
 // ---- storing -------------------------------------------------------------
 

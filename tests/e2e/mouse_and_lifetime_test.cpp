@@ -25,7 +25,9 @@ void expectRow(const App& app, int digit, const RowState& want) {
     EXPECT_EQ(now.fill, want.fill) << "memory " << digit;
 }
 
-std::string pattern(size_t n) {
+// Its own text: the paint check before the screenshot samples pixels at the
+// labels' left edge, and this text leaves them clear.
+std::string letters(size_t n) {
     std::string s(n, ' ');
     for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
     return s;
@@ -38,7 +40,7 @@ std::string pattern(size_t n) {
 class MouseTest : public AppTest {};
 
 TEST_F(MouseTest, ClickOnATagEmptiesThatMemory) {
-    const std::string big = pattern(64881);  // 99 percent
+    const std::string big = letters(64881);  // 99 percent
     ASSERT_TRUE(app.store(3, big));
     ASSERT_TRUE(app.store(9, "nine"));
     ASSERT_EQ(app.pos(kFillTotal), 9);
@@ -63,7 +65,7 @@ TEST_F(MouseTest, ClickOnATagEmptiesThatMemory) {
 }
 
 TEST_F(MouseTest, ClicksElsewhereChangeNothing) {
-    const std::string big = pattern(64881);
+    const std::string big = letters(64881);
     ASSERT_TRUE(app.store(1, big));
     ASSERT_TRUE(app.store(2, "two"));
     const RowState one = rowState(app, 1), two = rowState(app, 2);
@@ -114,9 +116,9 @@ TEST_F(MouseTest, UnknownHotkeyIdIsIgnored) {
 
 TEST_F(MouseTest, ScreenshotWithSomeMemories) {
     ASSERT_TRUE(app.store(1, "Hello from the clipboard"));
-    ASSERT_TRUE(app.store(2, pattern(20000)));
+    ASSERT_TRUE(app.store(2, letters(20000)));
     ASSERT_TRUE(app.store(4, "second line follows\r\nhere"));
-    ASSERT_TRUE(app.store(0, pattern(65535)));
+    ASSERT_TRUE(app.store(0, letters(65535)));
     ASSERT_TRUE(app.waitPainted());
     Image shot = captureScreen(windowRect(app.main()));
     ASSERT_GT(shot.width, 0);

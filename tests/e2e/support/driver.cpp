@@ -303,6 +303,12 @@ HWND waitForMessageBox(DWORD pid, DWORD timeoutMs) {
 
 // ---- keyboard and mouse --------------------------------------------------
 
+std::string pattern(size_t n, char first) {
+    std::string s(n, ' ');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(first + (i * 7 + i / 61) % 26);
+    return s;
+}
+
 INPUT keyInput(WORD vk, bool up) {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;

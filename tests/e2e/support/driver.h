@@ -115,6 +115,10 @@ HWND waitForMessageBox(DWORD pid, DWORD timeoutMs = kShortWait);
 
 // Presses the modifiers (in order), taps `key`, releases the modifiers in
 // reverse order: one SendInput call, then the driver's queue is pumped.
+// `n` bytes of printable text with no repeat shorter than 61 bytes, so a cut
+// at the wrong place shows.
+std::string pattern(size_t n, char first = 'A');
+
 // One key going down or up, as the keyboard would send it.
 INPUT keyInput(WORD vk, bool up);
 void pressChord(std::initializer_list<WORD> modifiers, WORD key);
