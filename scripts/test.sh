@@ -1,32 +1,82 @@
 #!/usr/bin/env bash
-# Builds the three builds (i686 product, x86_64 for Wine, native with
-# sanitizers) and runs every test. Installs what is missing first.
+# Builds the four builds (the shipped i686 product, the i686 and x86_64 builds
+# of the Windows tests, native with sanitizers) and runs every test. Installs
+# what is missing first. The end-to-end tests run the shipped i686
+# quillbank.exe itself wherever this machine can run 32-bit code, natively or
+# emulated; the summary at the end says which.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/install-deps.sh
-
 QB_BUILD=${QB_BUILD:-$root/build}
 jobs=$(nproc)
 
+source scripts/wine-env.sh
+if [[ ${QB_QEMU32_NS:-} != 1 ]]; then
+  bash scripts/install-deps.sh
+fi
+qb_detect_w32
+qb_enter_w32 bash scripts/test.sh "$@"
+
+product="$QB_BUILD/win32/quillbank.exe"
+e2e_product=""
+[[ $QB_W32_MODE == none ]] || e2e_product=$product
+
 cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
 cmake --build "$QB_BUILD/win32" -j "$jobs"
-cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null
+cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+  -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
 cmake --build "$QB_BUILD/win64" -j "$jobs"
-cmake -S . -B "$QB_BUILD/native" -DQB_PRODUCT_EXE="$QB_BUILD/win32/quillbank.exe" >/dev/null
+if [[ $QB_W32_MODE != none ]]; then
+  cmake -S . -B "$QB_BUILD/win32-tests" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-tests.cmake \
+    -DQB_E2E=OFF >/dev/null
+  cmake --build "$QB_BUILD/win32-tests" -j "$jobs"
+fi
+cmake -S . -B "$QB_BUILD/native" -DQB_PRODUCT_EXE="$product" >/dev/null
 cmake --build "$QB_BUILD/native" -j "$jobs"
 
-source scripts/wine-env.sh
 qb_start_env
 
 status=0
-echo "== native tests (sanitizers) and the static check of the product"
-ctest --test-dir "$QB_BUILD/native" --output-on-failure -j "$jobs" || status=1
-echo "== tests under wine64"
+summary=()
+# Runs one ctest phase and keeps its closing count for the summary.
+phase() {
+  local name=$1 log="$QB_BUILD/ctest-$2.log"
+  shift 2
+  echo "== $name"
+  local rc
+  set +e
+  ctest "$@" --output-on-failure 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  set -e
+  ((rc == 0)) || status=1
+  summary+=("$name: $(grep -E 'tests passed, ' "$log" | tail -n 1 || echo 'no result')")
+}
+phase "native tests (sanitizers) and the static check of the product" native \
+  --test-dir "$QB_BUILD/native" -j "$jobs"
 # Hotkeys and the clipboard are global to the prefix: one test at a time.
-ctest --test-dir "$QB_BUILD/win64" --output-on-failure -j 1 || status=1
+if [[ $QB_W32_MODE != none ]]; then
+  phase "Windows tests in 32 bits (i686 build under 32-bit Wine)" win32 \
+    --test-dir "$QB_BUILD/win32-tests" -j 1
+  phase "Windows tests in 64 bits, and the end-to-end tests on the shipped i686 quillbank.exe" win64 \
+    --test-dir "$QB_BUILD/win64" -j 1
+else
+  phase "Windows tests in 64 bits, and the end-to-end tests on the x86_64 build" win64 \
+    --test-dir "$QB_BUILD/win64" -j 1
+fi
 echo "== fuzzing the bank and the number forms (30 s each)"
-BUILD_DIR="$QB_BUILD/fuzz" bash fuzz/run.sh 30 || status=1
+if BUILD_DIR="$QB_BUILD/fuzz" bash fuzz/run.sh 30; then
+  summary+=("fuzzing: no crash")
+else
+  status=1; summary+=("fuzzing: FAILED")
+fi
 echo "== benchmark, smoke run (checks that it still works; no time limits)"
-QB_BUILD="$QB_BUILD/bench" bash bench/run.sh --smoke || status=1
+if QB_BUILD="$QB_BUILD/bench" bash bench/run.sh --smoke; then
+  summary+=("benchmark smoke run: ok")
+else
+  status=1; summary+=("benchmark smoke run: FAILED")
+fi
+
+echo "== summary"
+for line in "${summary[@]}"; do echo "$line"; done
+qb_w32_summary
 exit $status

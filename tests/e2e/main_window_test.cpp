@@ -2,7 +2,9 @@
 // ways the process starts and ends.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cwchar>
+#include <cwctype>
 
 #include "support/app.h"
 
@@ -198,6 +200,26 @@ TEST_F(AppTest, CellsFormAChequerboard) {
     ASSERT_GT(shot.width, 0);
     for (const Sample& s : samples)
         EXPECT_EQ(colourName(colourOf(s)), colourName(s.want)) << s.what;
+}
+
+// The manifest must bring version 6 of the common controls, as on Windows:
+// the Common-Controls 6.0 assembly of the process's own architecture from the
+// side-by-side store, not the system folder's version 5. (Wine's copy in the
+// store carries a 5.80 version resource, so the file says nothing here.)
+TEST_F(AppTest, LoadsCommonControlsVersionSixThroughItsManifest) {
+    std::vector<std::wstring> comctl;
+    for (std::wstring m : loadedModules(app.pid())) {
+        for (wchar_t& c : m) c = static_cast<wchar_t>(std::towlower(c));
+        if (m.size() >= 13 && m.compare(m.size() - 13, 13, L"\\comctl32.dll") == 0)
+            comctl.push_back(m);
+    }
+    ASSERT_EQ(comctl.size(), 1u) << "comctl32 modules: " << comctl.size();
+    const bool bits32 = runsAs32Bit(app.process().handle());
+    const std::wstring assembly = std::wstring(bits32 ? L"\\winsxs\\x86_" : L"\\winsxs\\amd64_") +
+                                  L"microsoft.windows.common-controls_6595b64144ccf1df_6.";
+    EXPECT_NE(comctl[0].find(assembly), std::wstring::npos) << narrow(comctl[0]);
+    std::printf("%s runs in %s bits with %s\n", narrow(productExe()).c_str(), bits32 ? "32" : "64",
+                narrow(comctl[0]).c_str());
 }
 
 TEST_F(AppTest, AllTwentyFourCombinationsAreTakenWhileRunning) {

@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -136,6 +137,38 @@ Process Process::start(const std::wstring& exe, const std::wstring& arguments) {
     p.handle_ = info.hProcess;
     p.pid_ = info.dwProcessId;
     return p;
+}
+
+std::vector<std::wstring> loadedModules(DWORD pid) {
+    std::vector<std::wstring> files;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return files;
+    std::vector<HMODULE> modules(256);
+    DWORD needed = 0;
+    for (;;) {
+        DWORD bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+        if (!EnumProcessModulesEx(process, modules.data(), bytes, &needed, LIST_MODULES_ALL)) {
+            modules.clear();
+            break;
+        }
+        if (needed <= bytes) {
+            modules.resize(needed / sizeof(HMODULE));
+            break;
+        }
+        modules.resize(needed / sizeof(HMODULE));
+    }
+    for (HMODULE m : modules) {
+        wchar_t path[MAX_PATH];
+        DWORD n = GetModuleFileNameExW(process, m, path, MAX_PATH);
+        if (n) files.emplace_back(path, n);
+    }
+    CloseHandle(process);
+    return files;
+}
+
+bool runsAs32Bit(HANDLE process) {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(process, &wow64) && wow64;
 }
 
 bool Process::running() const {

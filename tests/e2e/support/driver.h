@@ -73,6 +73,11 @@ private:
     DWORD pid_ = 0;
 };
 
+// The files of the modules loaded in process `pid`, 32-bit ones included.
+std::vector<std::wstring> loadedModules(DWORD pid);
+// True when a process of this (64-bit) driver's system runs as a 32-bit one.
+bool runsAs32Bit(HANDLE process);
+
 // ---- windows -------------------------------------------------------------
 
 std::wstring className(HWND window);
