@@ -1,32 +1,43 @@
 #!/usr/bin/env bash
-# Builds Quillbank and starts it. The shipped 32-bit executable comes out in
-# build/win32/quillbank.exe; on this Linux machine the same sources built for
-# x86_64 run under wine64. With no display, a virtual one is started, a
-# screenshot is saved and its path printed.
+# Builds Quillbank and starts what ships: the 32-bit build/win32/quillbank.exe,
+# under 32-bit Wine, natively or emulated as this machine allows (only where
+# neither works, the x86_64 build of the same sources, and it says so). With
+# no display, a virtual one is started, a screenshot is saved and its path
+# printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/install-deps.sh
-
 QB_BUILD=${QB_BUILD:-$root/build}
+# A prefix of its own, so that a test run's server is never touched.
+export QB_WINEPREFIX=${QB_WINEPREFIX:-$QB_BUILD/wineprefix-run}
+source scripts/wine-env.sh
+[[ ${QB_QEMU32_NS:-} == 1 ]] || bash scripts/install-deps.sh
+qb_detect_w32
+qb_enter_w32 bash scripts/run.sh "$@"
+
 jobs=$(nproc)
 cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
 cmake --build "$QB_BUILD/win32" -j "$jobs"
-cmake -S . -B "$QB_BUILD/win64-run" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQB_TESTS=OFF >/dev/null
-cmake --build "$QB_BUILD/win64-run" -j "$jobs"
 echo "Product: $QB_BUILD/win32/quillbank.exe"
-
-if [[ -n ${DISPLAY:-} ]] && xwininfo -root >/dev/null 2>&1; then
-  export WINEDEBUG=-all
-  echo "Starting Quillbank on $DISPLAY; Alt+Esc ends it."
-  exec /usr/lib/wine/wine64 "$QB_BUILD/win64-run/quillbank.exe"
+exe="$QB_BUILD/win32/quillbank.exe"
+if [[ $QB_W32_MODE == none ]]; then
+  echo "The 32-bit product cannot run here ($QB_W32_WHY): starting the x86_64 build instead."
+  cmake -S . -B "$QB_BUILD/win64-run" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQB_TESTS=OFF >/dev/null
+  cmake --build "$QB_BUILD/win64-run" -j "$jobs"
+  exe="$QB_BUILD/win64-run/quillbank.exe"
 fi
 
-source scripts/wine-env.sh
+if [[ -n ${DISPLAY:-} ]] && xwininfo -root >/dev/null 2>&1; then
+  qb_start_wine
+  echo "Starting $exe on $DISPLAY; Alt+Esc ends it."
+  "$QB_WINE" "$exe"
+  exit
+fi
+
 qb_start_env
-"$QB_WINE" "$QB_BUILD/win64-run/quillbank.exe" &
+"$QB_WINE" "$exe" &
 app=$!
-for _ in $(seq 150); do
+for _ in $(seq 300); do
   xwininfo -root -tree 2>/dev/null | grep -q '"Quillbank \.\.\."' && break
   kill -0 "$app" 2>/dev/null || { echo "Quillbank ended early"; exit 1; }
   sleep 0.1
@@ -38,4 +49,4 @@ shot="$QB_BUILD/screenshot.png"
 import -window root "$shot"
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
-echo "Quillbank ran on the virtual display $DISPLAY; screenshot: $shot"
+echo "Quillbank ($exe) ran on the virtual display $DISPLAY; screenshot: $shot"

@@ -95,16 +95,20 @@ qb_prefix_usable() {
   [[ $QB_W32_MODE == none || -d $WINEPREFIX/drive_c/windows/syswow64 ]]
 }
 
-qb_start_env() {
+# The private display: -displayfd takes the first free one, so a display left
+# taken by an interrupted run is passed over.
+qb_start_xvfb() {
   local fdfile="$QB_BUILD/xvfb.display"
   rm -f "$fdfile"
-  # -displayfd takes the first free display, so one left taken by an
-  # interrupted run is passed over.
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" 2>"$QB_BUILD/xvfb.log" &
   qb_xvfb_pid=$!
   for _ in $(seq 100); do [[ -s $fdfile ]] && break; sleep 0.1; done
   [[ -s $fdfile ]] || { echo "Xvfb did not start"; cat "$QB_BUILD/xvfb.log"; return 1; }
   export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+}
+
+# The private prefix and its server, kept up so that programs start at once.
+qb_start_wine() {
   # A server left running by an interrupted run of this private prefix
   # would serve the new programs with its old state.
   wineserver -k 2>/dev/null || true
@@ -113,16 +117,20 @@ qb_start_env() {
     rm -rf "$WINEPREFIX"
   fi
   mkdir -p "$WINEPREFIX"
-  # Keep the prefix's server up so later programs start at once; the first
-  # start of a new prefix then sets it up (several seconds).
   wineserver -p
   qb_wine_started=1
   # Also brings the prefix's services up now, so that no test program starts
-  # them with its output pipes inherited (ctest would wait for those).
+  # them with its output pipes inherited (ctest would wait for those). The
+  # first start of a new prefix sets it up (several seconds).
   "$QB_WINE" wineboot.exe -i >"$QB_BUILD/wineboot.log" 2>&1 || true
   if [[ ! -d $WINEPREFIX/drive_c/windows/system32 ]]; then
     echo "Wine prefix set-up failed"; cat "$QB_BUILD/wineboot.log"; return 1
   fi
   touch "$WINEPREFIX/.qb-ready"
+}
+
+qb_start_env() {
+  qb_start_xvfb
+  qb_start_wine
   echo "Xvfb on $DISPLAY (pid $qb_xvfb_pid), WINEPREFIX=$WINEPREFIX"
 }
