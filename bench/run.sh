@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The benchmark: Quillbank against a minimal reference program, under wine64
-# on a private Xvfb display. Prints one table of medians and ratios.
+# The benchmark: Quillbank against a minimal reference program, on a private
+# Xvfb display. Prints one table of medians and ratios. It measures what
+# ships, the i686 quillbank.exe, against i686 builds of the reference
+# programs, under 32-bit Wine (natively or emulated, as this machine allows;
+# where neither works, the x86_64 builds, and it says so).
 #
 #   bash bench/run.sh           # the full benchmark (about 15 minutes)
 #   bash bench/run.sh --smoke   # a short run that only checks that every
 #                               # measurement can still be taken (about 2 minutes)
+#   bash bench/run.sh --x64     # the x86_64 builds of all three instead
 #
 # Exit code 0 when every measurement was taken and every correctness check
 # held; targets are reported in the table, not enforced. Builds go to
@@ -14,15 +18,24 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 smoke=""
-case "${1:-}" in
-  "") ;;
-  --smoke) smoke=1 ;;
-  *) echo "usage: bash bench/run.sh [--smoke]" >&2; exit 2 ;;
-esac
-
-bash scripts/install-deps.sh
+x64=""
+for a in "$@"; do
+  case $a in
+    --smoke) smoke=1 ;;
+    --x64) x64=1 ;;
+    *) echo "usage: bash bench/run.sh [--smoke] [--x64]" >&2; exit 2 ;;
+  esac
+done
 
 QB_BUILD=${QB_BUILD:-$root/build/bench}
+source scripts/wine-env.sh
+[[ ${QB_QEMU32_NS:-} == 1 ]] || bash scripts/install-deps.sh
+if [[ -n $x64 ]]; then
+  QB_W32_MODE=none QB_W32_WHY="--x64 was asked for"
+else
+  qb_detect_w32
+  qb_enter_w32 bash bench/run.sh "$@"
+fi
 jobs=$(nproc)
 cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF --no-warn-unused-cli >/dev/null
 cmake --build "$QB_BUILD/win32" -j "$jobs" >/dev/null
@@ -31,11 +44,17 @@ cmake --build "$QB_BUILD/win64-run" -j "$jobs" >/dev/null
 
 bin="$QB_BUILD/bench-bin"
 mkdir -p "$bin"
-cxx=x86_64-w64-mingw32-g++-posix
+cxx64=x86_64-w64-mingw32-g++-posix
+# The programs compared with the product are built for the same architecture.
+if [[ $QB_W32_MODE == none ]]; then
+  cxx=$cxx64; measured="$QB_BUILD/win64-run/quillbank.exe"; arch=x86_64
+else
+  cxx=i686-w64-mingw32-g++-posix; measured="$QB_BUILD/win32/quillbank.exe"; arch=i686
+fi
 flags=(-std=c++20 -O2 -Wall -Wextra -municode -static -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601)
 "$cxx" "${flags[@]}" -mwindows -o "$bin/reference.exe" bench/reference.cpp
 "$cxx" "${flags[@]}" -mwindows -o "$bin/poll_loop.exe" bench/poll_loop.cpp
-"$cxx" "${flags[@]}" -o "$bin/driver.exe" bench/driver.cpp
+"$cxx64" "${flags[@]}" -o "$bin/driver.exe" bench/driver.cpp
 
 product="$QB_BUILD/win32/quillbank.exe"
 exe_size=$(stat -c %s "$product")
@@ -54,16 +73,17 @@ qb_start_env
 server_pid=0
 for d in /proc/[0-9]*; do
   [[ $(cat "$d/comm" 2>/dev/null) == wineserver* ]] || continue
-  tr '\0' '\n' <"$d/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+  tr '\0' '\n' 2>/dev/null <"$d/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
   server_pid=${d#/proc/}
   break
 done
 
+echo "== measured: $arch builds ($measured); $(qb_w32_summary)"
 echo "== machine: $(nproc) CPUs, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $("$QB_WINE" --version)"
 echo "== load before: $(uptime)"
 status=0
 "$QB_WINE" "$bin/driver.exe" "${shape[@]}" \
-  --quillbank "$QB_BUILD/win64-run/quillbank.exe" \
+  --quillbank "$measured" \
   --reference "$bin/reference.exe" \
   --poll-loop "$bin/poll_loop.exe" \
   --wineserver-pid "$server_pid" \
