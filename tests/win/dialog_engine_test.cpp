@@ -544,8 +544,10 @@ DWORD WINAPI sendCloseFromOtherThread(void* p) {
     auto* args = static_cast<CloserArgs*>(p);
     if (WaitForSingleObject(args->go, 10000) != WAIT_OBJECT_0) return 1;
     DWORD_PTR answer = 0;
-    SendMessageTimeoutW(args->dialog, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, 5000, &answer);
+    // Taken before the send: the modal call may well return before the send
+    // does, and only the time from the close to the return is measured.
     args->sentAt = GetTickCount64();
+    SendMessageTimeoutW(args->dialog, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, 5000, &answer);
     return 0;
 }
 
