@@ -324,14 +324,6 @@ TEST_F(HostileTest, HeldClipboardIsWaitedForAndNothingTypedOrRecalledIsLost) {
     EXPECT_EQ(clipboardSequence(), before);
     EXPECT_EQ(clipboardText().value_or("<none>"), "owned by someone else");
     EXPECT_EQ(app.text(1015), "one");
-    {
-        // Held for a moment only: the recall waits it out.
-        ClipboardHolder holder(80);
-        ASSERT_TRUE(holder.holding());
-        pressCtrl('1');
-        ASSERT_TRUE(waitClipboardChange(before));
-    }
-    EXPECT_EQ(clipboardText().value_or("<none>"), "one");
 
     // The pad: opened freely, finished while the clipboard is held. It stays
     // open with its text, and the next Ctrl+C delivers it.
@@ -361,5 +353,15 @@ TEST_F(HostileTest, HeldClipboardIsWaitedForAndNothingTypedOrRecalledIsLost) {
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(pad); })) << describeWindows(app.pid());
     EXPECT_EQ(clipboardText().value_or("<none>"), "typed");
     EXPECT_TRUE(app.pads().empty());
+
+    // Held for a moment only: a recall waits it out.
+    before = clipboardSequence();
+    {
+        ClipboardHolder holder(80);
+        ASSERT_TRUE(holder.holding());
+        pressCtrl('1');
+        ASSERT_TRUE(waitClipboardChange(before));
+    }
+    EXPECT_EQ(clipboardText().value_or("<none>"), "one");
     expectResponsive();
 }
