@@ -355,10 +355,11 @@ void setControlText(HWND dialog, int id, const char* text) {
     SetWindowTextW(controlOf(dialog, id), ansiToWide(text).c_str());
 }
 
-std::string getControlText(HWND dialog, int id) {
+std::string getControlText(HWND dialog, int id, int maxChars) {
     HWND control = controlOf(dialog, id);
     if (!control) return std::string();
     int length = GetWindowTextLengthW(control);
+    if (length > maxChars) length = maxChars;
     if (length <= 0) return std::string();
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     int got = GetWindowTextW(control, &text[0], length + 1);

@@ -39,7 +39,9 @@ void setDialogShowState(HWND dialog, int showCommand);
 void endDialog(HWND dialog, INT_PTR result);
 
 void setControlText(HWND dialog, int id, const char* text);
-std::string getControlText(HWND dialog, int id);
+// At most maxChars UTF-16 units of the text are read: another program can
+// set a text box's text past the limit the box itself keeps.
+std::string getControlText(HWND dialog, int id, int maxChars = 0x7FFFFFFE);
 LRESULT sendControlMessage(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Process-wide state of the engine; false if it cannot be set up.

@@ -7,8 +7,15 @@
 #include <cstddef>
 #include <new>
 
+#include "hotkeys/hotkey_register.h"
+
 namespace {
-[[noreturn]] void outOfMemory() { ExitProcess(255); }
+// The main window's destruction never runs on this path, so its hotkeys and
+// their global atoms, which outlive the process, are given back here.
+[[noreturn]] void outOfMemory() {
+    releaseHotkeysOnExit();
+    ExitProcess(255);
+}
 
 void* allocate(std::size_t size) {
     void* p = HeapAlloc(GetProcessHeap(), 0, size ? size : 1);

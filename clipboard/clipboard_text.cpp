@@ -4,37 +4,59 @@
 
 #include <cstring>
 
-std::string readClipboardText(size_t maxBytes) {
-    if (!OpenClipboard(nullptr)) return std::string();  // held by another program
-    std::string text;
+namespace {
+
+// Other programs (clipboard viewers, remote-desktop and X bridges) hold the
+// clipboard open for a moment now and then. Waiting up to about 200 ms rides
+// that out without the user noticing; the thread does not pump meanwhile, so
+// no other action can start in between.
+constexpr int OPEN_ATTEMPTS = 20;
+constexpr DWORD OPEN_PAUSE_MS = 10;
+
+bool openClipboardPatiently() {
+    for (int attempt = 1;; ++attempt) {
+        if (OpenClipboard(nullptr)) return true;
+        if (attempt == OPEN_ATTEMPTS) return false;
+        Sleep(OPEN_PAUSE_MS);
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> readClipboardText(size_t maxBytes) {
+    if (!openClipboardPatiently()) return std::nullopt;
+    // No text at all is an answer; text offered but out of reach is not.
+    if (!IsClipboardFormatAvailable(CF_TEXT)) {
+        CloseClipboard();
+        return std::string();
+    }
+    std::optional<std::string> text;
     HANDLE h = GetClipboardData(CF_TEXT);
-    if (h) {
-        const char* p = static_cast<const char*>(GlobalLock(h));
-        if (p) {
-            // Another program may hand over a block without a NUL: never read
-            // past the block's end.
-            size_t size = GlobalSize(h);
-            // Whatever size another program chose, only what the caller
-            // keeps is copied.
-            if (size > maxBytes) size = maxBytes;
-            const void* nul = size ? std::memchr(p, '\0', size) : nullptr;
-            size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : size;
-            text.assign(p, n);
-            GlobalUnlock(h);
-        }
+    const char* p = h ? static_cast<const char*>(GlobalLock(h)) : nullptr;
+    if (p) {
+        // Another program may hand over a block without a NUL: never read
+        // past the block's end.
+        size_t size = GlobalSize(h);
+        // Whatever size another program chose, only what the caller keeps
+        // is copied.
+        if (size > maxBytes) size = maxBytes;
+        const void* nul = size ? std::memchr(p, '\0', size) : nullptr;
+        size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : size;
+        text.emplace(p, n);
+        GlobalUnlock(h);
     }
     CloseClipboard();
     return text;
 }
 
-void writeClipboardText(const char* text) {
+bool writeClipboardText(const char* text) {
     size_t n = text ? std::strlen(text) : 0;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, n + 2);
-    if (!block) return;  // the clipboard keeps what it has
+    if (!block) return false;  // the clipboard keeps what it has
     char* p = static_cast<char*>(GlobalLock(block));
     if (!p) {
         GlobalFree(block);
-        return;
+        return false;
     }
     if (n) std::memcpy(p, text, n);
     p[n] = '\0';  // the block's last byte is zero from the allocation
@@ -42,12 +64,14 @@ void writeClipboardText(const char* text) {
 
     // The block is ready before the clipboard is opened, so it is held open
     // only for emptying and setting it.
-    if (!OpenClipboard(nullptr)) {
+    if (!openClipboardPatiently()) {
         GlobalFree(block);
-        return;
+        return false;
     }
     EmptyClipboard();
-    if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
+    bool set = SetClipboardData(CF_TEXT, block) != nullptr;
+    if (!set) GlobalFree(block);
     // Otherwise the system owns the block now.
     CloseClipboard();
+    return set;
 }

@@ -16,9 +16,33 @@ char padTextBuffer[PAD_TEXT_CAPACITY];
 
 namespace {
 
+// Every box these actions open runs its modal loop a level deeper on the one
+// thread's stack, and a held key's auto-repeat opens one per repeat. Past this
+// depth a box-opening press only beeps.
+constexpr int MESSAGE_BOX_DEPTH_MAX = 16;
+int messageBoxDepth;
+
+bool mayOpenBox() {
+    if (messageBoxDepth < MESSAGE_BOX_DEPTH_MAX) return true;
+    MessageBeep(MB_OK);
+    return false;
+}
+
+// Once a pad or box opened by a hotkey is gone, the user goes on where they
+// were; a window that has gone or hidden meanwhile is left to the platform.
+void giveForegroundBack(HWND previous) {
+    if (previous && IsWindow(previous) && IsWindowVisible(previous))
+        SetForegroundWindow(previous);
+}
+
 void exitProgram(HWND mainWindow) {
+    if (!mayOpenBox()) return;
+    HWND previous = GetForegroundWindow();
+    ++messageBoxDepth;
     showFarewellBox();
+    --messageBoxDepth;
     endDialog(mainWindow, 0);
+    giveForegroundBack(previous);
 }
 
 // Tracks the program's own hiding and showing only.
@@ -35,51 +59,81 @@ void toggleMainWindow(HWND mainWindow) {
 // The main window is out of sight while the help is up. A nested Alt+H finds
 // it hidden and clears restoreAfterHelp, so it then stays hidden until Alt+V.
 void showHelp(HWND mainWindow) {
+    if (!mayOpenBox()) return;
+    HWND previous = GetForegroundWindow();
     restoreAfterHelp = 0;
     if (mainWindowVisible) {
         mainWindowVisible = 0;
         setDialogShowState(mainWindow, SW_HIDE);
         restoreAfterHelp = 1;
     }
+    ++messageBoxDepth;
     showHelpBox();
+    --messageBoxDepth;
     if (restoreAfterHelp) {
         mainWindowVisible = 1;
         setDialogShowState(mainWindow, SW_SHOW);
     }
+    // After the main window is back: showing it activates it.
+    giveForegroundBack(previous);
 }
 
+// A clipboard that cannot be read leaves the memory as it was: losing a
+// stored text to another program's momentary hold is worse than a beep.
 void setMemory(int d) {
-    clearMemory(memoryBank, d);
     // The memory keeps at most MEMORY_TEXT_MAX bytes; a huge clipboard text
     // must not cost a copy of itself.
-    std::string text = readClipboardText(MEMORY_TEXT_MAX);
-    storeMemory(memoryBank, d, text);
+    std::optional<std::string> text = readClipboardText(MEMORY_TEXT_MAX);
+    if (!text) {
+        MessageBeep(MB_OK);
+        return;
+    }
+    clearMemory(memoryBank, d);
+    storeMemory(memoryBank, d, *text);
     refreshMemoryRow(d);
 }
 
 void getMemory(int d) {
-    if (!isMemoryEmpty(memoryBank, d))
-        writeClipboardText(memoryText(memoryBank, d));
-    else
-        showEmptyMemoryBox(d);
+    if (!isMemoryEmpty(memoryBank, d)) {
+        // Otherwise the user would paste whatever was there before.
+        if (!writeClipboardText(memoryText(memoryBank, d))) MessageBeep(MB_OK);
+        return;
+    }
+    if (!mayOpenBox()) return;
+    HWND previous = GetForegroundWindow();
+    ++messageBoxDepth;
+    showEmptyMemoryBox(d);
+    --messageBoxDepth;
+    giveForegroundBack(previous);
 }
 
 // The finishing press normally arrives while the opening press is still
-// inside the pad's modal loop.
+// inside the pad's modal loop. A pad that is gone (closed by the system, or
+// never created) has nothing to finish: the press opens a new one instead of
+// wiping the clipboard with an empty text.
 void toggleClipboardPad() {
-    if (!padOpen) {
+    if (!padOpen || !IsWindow(padWindow)) {
         padOpen = 1;
+        HWND previous = GetForegroundWindow();
         openClipboardPad();
+        giveForegroundBack(previous);
         return;
     }
-    std::string text = getControlText(padWindow, IDC_PAD_TEXT);
+    // The box may hold more than the buffer when another program set its
+    // text; only what the buffer keeps is read.
+    std::string text = getControlText(padWindow, IDC_PAD_TEXT, PAD_TEXT_CAPACITY - 1);
     size_t n = text.find('\0');
     if (n == std::string::npos) n = text.size();
     if (n > PAD_TEXT_CAPACITY - 1) n = PAD_TEXT_CAPACITY - 1;
     std::memcpy(padTextBuffer, text.data(), n);
     padTextBuffer[n] = '\0';
+    // The pad goes only once its text is safe on the clipboard; otherwise it
+    // stays with the text for the next Ctrl+C.
+    if (!writeClipboardText(padTextBuffer)) {
+        MessageBeep(MB_OK);
+        return;
+    }
     endDialog(padWindow, 0);
-    writeClipboardText(padTextBuffer);
     padOpen = 0;
 }
 

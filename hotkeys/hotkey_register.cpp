@@ -2,7 +2,13 @@
 
 #include "hotkeys/hotkey_table.h"
 
+namespace {
+HWND registeredWindow;
+}  // namespace
+
 void registerHotkeys(HWND window) {
+    // Set first: an exit part way through still deletes the atoms made so far.
+    registeredWindow = window;
     for (const HotkeyEntry& row : hotkeyTable) {
         // Read afresh per row: rows registered in different milliseconds get
         // different names.
@@ -21,4 +27,11 @@ void releaseHotkeys(HWND window) {
         UnregisterHotKey(window, static_cast<int>(*row.id));
         GlobalDeleteAtom(static_cast<ATOM>(*row.id));
     }
+    // Global atoms outlive the process: deleted twice, one could be another
+    // program's by then.
+    if (window == registeredWindow) registeredWindow = nullptr;
+}
+
+void releaseHotkeysOnExit() {
+    if (registeredWindow) releaseHotkeys(registeredWindow);
 }

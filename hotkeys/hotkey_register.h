@@ -6,3 +6,6 @@
 void registerHotkeys(HWND window);
 // Rows in table order: UnregisterHotKey, then GlobalDeleteAtom.
 void releaseHotkeys(HWND window);
+// releaseHotkeys for the window last registered, if its hotkeys are still
+// held: for an exit that bypasses the window's destruction. Allocates nothing.
+void releaseHotkeysOnExit();

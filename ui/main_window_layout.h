@@ -25,6 +25,8 @@ enum ControlIds : int {
 constexpr uint32_t STYLE_HEADER = 0x50001001;  // WS_CHILD|WS_VISIBLE|SS_SUNKEN|SS_CENTER
 constexpr uint32_t STYLE_TAG = 0x50000101;     // ... SS_NOTIFY|SS_CENTER
 constexpr uint32_t STYLE_CELL = 0x50000001;    // ... SS_CENTER
+// A memory's text is shown as stored: an ampersand in it is not a mnemonic.
+constexpr uint32_t STYLE_CONTENTS = 0x50000081;  // ... SS_NOPREFIX|SS_CENTER
 constexpr uint32_t STYLE_PLAIN = 0;            // the label default, WS_CHILD|WS_VISIBLE
 constexpr uint32_t STYLE_BAR = 0x50800001;     // ... WS_BORDER|PBS_SMOOTH
 constexpr uint32_t EXSTYLE_BAR = 0x00000020;   // WS_EX_TRANSPARENT

@@ -100,7 +100,7 @@ TEST_F(PadTest, TwoPressesWithNothingTypedLeaveAnEmptyText) {
     EXPECT_TRUE(app.boxes().empty());
 }
 
-TEST_F(PadTest, SystemCloseLosesTheTextAndTheNextPressWritesEmpty) {
+TEST_F(PadTest, SystemCloseLosesTheTextAndTheNextPressOpensAFreshPad) {
     ASSERT_TRUE(setClipboardText("untouched"));
     HWND pad = openPad();
     ASSERT_NE(pad, nullptr);
@@ -113,20 +113,18 @@ TEST_F(PadTest, SystemCloseLosesTheTextAndTheNextPressWritesEmpty) {
     EXPECT_EQ(clipboardText().value_or("<none>"), "untouched");
     EXPECT_TRUE(IsWindowVisible(app.main()));
 
-    // The program still counts the pad as open: this press finishes it.
-    const DWORD second = clipboardSequence();
-    pressCtrl('C');
-    ASSERT_TRUE(waitClipboardChange(second));
-    std::optional<std::string> text = clipboardText();
-    ASSERT_TRUE(text.has_value());
-    EXPECT_EQ(*text, "");
-    EXPECT_TRUE(app.pads().empty());
-
-    // And the one after that opens a fresh pad.
+    // A pad that is gone has nothing to finish: this press opens a new one
+    // and leaves the clipboard alone.
     HWND fresh = openPad();
-    ASSERT_NE(fresh, nullptr);
+    ASSERT_NE(fresh, nullptr) << describeWindows(app.pid());
     EXPECT_EQ(boxText(fresh), "");
+    EXPECT_EQ(app.pads().size(), 1u);
+    EXPECT_EQ(clipboardSequence(), before);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "untouched");
+    typeText(L"kept");
+    ASSERT_TRUE(waitUntil([&] { return boxText(fresh) == "kept"; })) << boxText(fresh);
     finishPad(fresh);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "kept");
 }
 
 TEST_F(PadTest, EscKeepsItOpenAndMemoriesCanBeRecalledAndPastedInto) {
@@ -163,4 +161,46 @@ TEST_F(PadTest, StoringWorksWhileThePadIsOpen) {
     EXPECT_TRUE(IsWindow(pad));
     EXPECT_EQ(boxText(pad), "");
     finishPad(pad);
+}
+
+TEST_F(PadTest, ForegroundGoesBackToTheEditorTheUserWasIn) {
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    Process editor = Process::start(std::wstring(system) + L"\\notepad.exe");
+    ASSERT_TRUE(editor.valid());
+    HWND window = nullptr;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            window = findOneTopLevel(editor.pid(), L"Notepad", nullptr);
+            return window && IsWindowVisible(window);
+        },
+        kStartWait))
+        << describeWindows(editor.pid());
+    HWND edit = FindWindowExW(window, nullptr, L"Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    SetForegroundWindow(window);
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+
+    // Ctrl+C, type, Ctrl+C: then Ctrl+V goes straight into the editor.
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == pad; }));
+    typeText(L"from the pad");
+    ASSERT_TRUE(waitUntil([&] { return boxText(pad) == "from the pad"; })) << boxText(pad);
+    finishPad(pad);
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }))
+        << "foreground: " << narrow(className(GetForegroundWindow()));
+    pressCtrl('V');
+    ASSERT_TRUE(waitUntil([&] { return windowTextAnsi(edit) == "from the pad"; }))
+        << windowTextAnsi(edit);
+
+    // The same after a box a hotkey opened.
+    pressCtrl('5');
+    HWND box = waitForMessageBox(app.pid());
+    ASSERT_NE(box, nullptr) << describeWindows(app.pid());
+    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == box; }));
+    dismissMessageBox(box);
+    ASSERT_TRUE(waitUntil([&] { return app.boxes().empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }))
+        << "foreground: " << narrow(className(GetForegroundWindow()));
 }

@@ -95,17 +95,27 @@ TEST_F(StoreTest, ClipboardWithoutTextEmptiesTheMemory) {
     EXPECT_TRUE(app.boxes().empty());
 }
 
-TEST_F(StoreTest, ClipboardHeldOpenElsewhereEmptiesTheMemorySilently) {
+TEST_F(StoreTest, ClipboardHeldOpenElsewhereIsWaitedForAndNeverWipesTheMemory) {
     ASSERT_TRUE(app.store(4, "held"));
+    ASSERT_TRUE(app.store(3, "barrier"));
     ASSERT_TRUE(setClipboardText("held!"));
     {
+        // Held for longer than the program waits: memory 4 stays as it was.
         ClipboardHolder holder;
         ASSERT_TRUE(holder.holding());
         pressAlt('4');
-        ASSERT_TRUE(waitUntil([&] { return app.text(1031) == " 0 bytes"; })) << app.text(1031);
+        ASSERT_TRUE(app.emptyByClick(3));
     }
-    EXPECT_EQ(app.text(1018), "");
+    EXPECT_EQ(app.text(1018), "held");
+    EXPECT_EQ(app.text(1031), " 4 bytes");
     EXPECT_TRUE(app.boxes().empty());
+
+    // Held for a moment only: the program waits it out and stores.
+    ClipboardHolder holder(80);
+    ASSERT_TRUE(holder.holding());
+    pressAlt('4');
+    ASSERT_TRUE(waitUntil([&] { return app.text(1031) == " 5 bytes"; })) << app.text(1031);
+    EXPECT_EQ(app.text(1018), "held!");
 }
 
 TEST_F(StoreTest, ShorterTextReplacesLongerOneCompletely) {

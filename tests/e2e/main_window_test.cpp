@@ -16,6 +16,7 @@ namespace {
 constexpr DWORD kHeader = 0x50001001;  // WS_CHILD|WS_VISIBLE|SS_SUNKEN|SS_CENTER
 constexpr DWORD kTag = 0x50000101;     // WS_CHILD|WS_VISIBLE|SS_NOTIFY|SS_CENTER
 constexpr DWORD kCell = 0x50000001;    // WS_CHILD|WS_VISIBLE|SS_CENTER
+constexpr DWORD kContents = 0x50000081;  // WS_CHILD|WS_VISIBLE|SS_NOPREFIX|SS_CENTER
 constexpr DWORD kPlain = 0x50000000;   // WS_CHILD|WS_VISIBLE
 constexpr DWORD kBar = 0x50800001;     // WS_CHILD|WS_VISIBLE|WS_BORDER|PBS_SMOOTH
 // Extended styles as read back: the system adds WS_EX_STATICEDGE to a sunken static.
@@ -49,16 +50,16 @@ const ExpectedControl kControls[46] = {
     {1011, kStatic, "#8#", 6, 90, 35, 10, kTag, 0},
     {1012, kStatic, "#9#", 6, 100, 35, 10, kTag, 0},
     {1013, kStatic, "#0#", 6, 110, 35, 10, kTag, 0},
-    {1015, kStatic, "", 40, 20, 265, 10, kCell, 0},
-    {1016, kStatic, "", 40, 30, 265, 10, kCell, 0},
-    {1017, kStatic, "", 40, 40, 265, 10, kCell, 0},
-    {1018, kStatic, "", 40, 50, 265, 10, kCell, 0},
-    {1019, kStatic, "", 40, 60, 265, 10, kCell, 0},
-    {1020, kStatic, "", 40, 70, 265, 10, kCell, 0},
-    {1021, kStatic, "", 40, 80, 265, 10, kCell, 0},
-    {1022, kStatic, "", 40, 90, 265, 10, kCell, 0},
-    {1023, kStatic, "", 40, 100, 265, 10, kCell, 0},
-    {1024, kStatic, "", 40, 110, 265, 10, kCell, 0},
+    {1015, kStatic, "", 40, 20, 265, 10, kContents, 0},
+    {1016, kStatic, "", 40, 30, 265, 10, kContents, 0},
+    {1017, kStatic, "", 40, 40, 265, 10, kContents, 0},
+    {1018, kStatic, "", 40, 50, 265, 10, kContents, 0},
+    {1019, kStatic, "", 40, 60, 265, 10, kContents, 0},
+    {1020, kStatic, "", 40, 70, 265, 10, kContents, 0},
+    {1021, kStatic, "", 40, 80, 265, 10, kContents, 0},
+    {1022, kStatic, "", 40, 90, 265, 10, kContents, 0},
+    {1023, kStatic, "", 40, 100, 265, 10, kContents, 0},
+    {1024, kStatic, "", 40, 110, 265, 10, kContents, 0},
     {1026, kProgress, kBarText, 5, 125, 395, 15, kBar, kBarEx},
     {2000, kStatic, "Alt + H --> Help", 420, 130, 80, 12, kPlain, 0},
     {1027, kStatic, "", 306, 100, 94, 10, kCell, 0},
@@ -220,6 +221,42 @@ TEST_F(AppTest, LoadsCommonControlsVersionSixThroughItsManifest) {
     EXPECT_NE(comctl[0].find(assembly), std::wstring::npos) << narrow(comctl[0]);
     std::printf("%s runs in %s bits with %s\n", narrow(productExe()).c_str(), bits32 ? "32" : "64",
                 narrow(comctl[0]).c_str());
+}
+
+namespace {
+// The columns of a label that its text has drawn on: those with a pixel
+// other than the label's background.
+int inkWidth(HWND label, COLORREF background) {
+    const Image shot = captureScreen(windowRect(label));
+    int first = -1, last = -1;
+    for (int x = 0; x < shot.width; ++x)
+        for (int y = 0; y < shot.height; ++y)
+            if (shot.at(x, y) != background) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    return first < 0 ? 0 : last - first + 1;
+}
+}  // namespace
+
+TEST_F(AppTest, AmpersandsInAMemoryAreShownAsStored) {
+    // Rows 1, 3, 5 and 7 share their colours. Read as mnemonics, "a&b" would
+    // draw as "ab" and "&&" as "&".
+    ASSERT_TRUE(app.store(1, "ab"));
+    ASSERT_TRUE(app.store(3, "a&b"));
+    ASSERT_TRUE(app.store(5, "&"));
+    ASSERT_TRUE(app.store(7, "&&"));
+    EXPECT_EQ(app.text(1017), "a&b");
+    EXPECT_EQ(app.text(1021), "&&");
+    int ab = 0, aAndB = 0, one = 0, two = 0;
+    EXPECT_TRUE(waitUntil([&] {
+        ab = inkWidth(app.control(1015), kBlack);
+        aAndB = inkWidth(app.control(1017), kBlack);
+        one = inkWidth(app.control(1019), kBlack);
+        two = inkWidth(app.control(1021), kBlack);
+        return ab > 0 && one > 0 && aAndB > ab + 2 && two > one * 3 / 2;
+    })) << "drawn widths: ab " << ab << ", a&b " << aAndB << ", & " << one << ", && " << two;
 }
 
 TEST_F(AppTest, AllTwentyFourCombinationsAreTakenWhileRunning) {

@@ -107,7 +107,7 @@ private:
         if (mayNest || anyFull) menu.push_back({Recall, 24});
         if (model_.mainVisible() && model_.mainEnabled()) menu.push_back({Click, 14});
         if (mayNest) menu.push_back({Help, 2});
-        if (mayNest || model_.padFlag()) menu.push_back({PadKey, 5});
+        if (mayNest || model_.padShown()) menu.push_back({PadKey, 5});
         if (model_.padShown() && model_.padEnabled() && model_.padText().size() < 300) menu.push_back({Type, 14});
         if (model_.padShown()) menu.push_back({ClosePad, 1});
         if (!boxes.empty()) menu.push_back({Dismiss, 25});
@@ -194,8 +194,8 @@ private:
     }
 
     bool hotkey(Kind kind, const char* name, WORD key, bool alt) {
-        // Ctrl+C writes the clipboard when it finishes a pad, open or gone.
-        const bool writes = kind == PadKey && model_.padFlag();
+        // Ctrl+C writes the clipboard when it finishes a pad that is still there.
+        const bool writes = kind == PadKey && model_.padShown();
         return act(kind, name, writes,
                    [&] {
                        if (kind == ToggleWindow) model_.toggleWindow();
@@ -279,7 +279,6 @@ private:
                                                     : dismiss(top.id);
             if (!ok) return false;
         }
-        if (model_.padFlag() && !hotkey(PadKey, "Ctrl+C", 'C', false)) return false;
         if (!act(Exit, "Alt+Esc", false, [&] { model_.exitKey(); }, [&] { pressAlt(VK_ESCAPE); }))
             return false;
         HWND farewell = boxWindows_[model_.frames().back().id];

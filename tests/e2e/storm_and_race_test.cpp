@@ -3,6 +3,7 @@
 // without pause while the program reads it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "support/app.h"
@@ -133,22 +134,42 @@ TEST_F(StormTest, PadToggledSixTimesInOneBurstEndsClosedWithAnEmptyText) {
     expectCleanEnd();
 }
 
-TEST_F(StormTest, AutoRepeatedRecallOfAnEmptyMemoryNestsOneBoxPerPress) {
+TEST_F(StormTest, HeldRecallOfAnEmptyMemoryNestsBoxesUpToTheLimitOnly) {
     // Every repeat is a hotkey of its own; each finds memory 5 empty and opens
-    // its box inside the one before.
-    const size_t n = 12;
+    // its box inside the one before, until the nesting limit.
+    const size_t below = 12, limit = 16;
     ASSERT_TRUE(setClipboardText("untouched"));
     const DWORD before = clipboardSequence();
-    sendBurst(heldDown(VK_CONTROL, '5', static_cast<int>(n)));
-    ASSERT_TRUE(waitUntil([&] { return app.boxes().size() == n; })) << app.boxes().size();
+    sendBurst(heldDown(VK_CONTROL, '5', static_cast<int>(below)));
+    ASSERT_TRUE(waitUntil([&] { return app.boxes().size() == below; })) << app.boxes().size();
+
+    // Then held for 10 s, repeating at a keyboard's rate (about 30 a second).
+    sendBurst({key(VK_CONTROL, false)});
+    size_t most = 0;
+    int repeats = 0;
+    const ULONGLONG started = GetTickCount64();
+    for (ULONGLONG now = started; now < started + 10000; now = GetTickCount64()) {
+        const ULONGLONG next = started + 33ull * ++repeats;
+        sendBurst({key('5', false)});
+        most = std::max(most, app.boxes().size());
+        DWORD_PTR r = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(app.main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &r))
+            << "no answer after " << repeats << " repeats";
+        // The key's repeat rate, not a wait for the program.
+        waitUntil([&] { return GetTickCount64() >= next; }, 100);
+    }
+    sendBurst({key('5', true), key(VK_CONTROL, true)});
+    EXPECT_GT(repeats, 200);
+    ASSERT_TRUE(waitUntil([&] { return app.boxes().size() == limit; })) << app.boxes().size();
     EXPECT_EQ(clipboardSequence(), before);
-    // Still answering underneath all of them.
+    // Still answering underneath all of them, and no box more than the limit.
     ASSERT_TRUE(app.store(3, "abc")) << app.text(1030);
+    most = std::max(most, app.boxes().size());
+    EXPECT_EQ(most, limit);
     for (HWND b : app.boxes()) EXPECT_EQ(messageBoxText(b), "Memory #5#\r\nempty ..");
-    EXPECT_EQ(app.boxes().size(), n);
     for (HWND b : app.boxes()) dismissMessageBox(b);
     // Wine takes about 2 s to take down each captioned window.
-    ASSERT_TRUE(waitUntil([&] { return app.boxes().empty(); }, 5000 * n));
+    ASSERT_TRUE(waitUntil([&] { return app.boxes().empty(); }, 5000 * limit));
     expectAliveAndAlone();
     expectCleanEnd();
 }

@@ -83,6 +83,15 @@ public:
         return waitUntil([&] { return text(rowOf(digit).size) == want; });
     }
 
+    // A barrier that needs no clipboard: clicks the tag of memory `digit`
+    // (which holds a text) and waits for its row to show it emptied. A
+    // hotkey's message is taken before input that came after it, so every
+    // hotkey pressed earlier has been handled by then.
+    bool emptyByClick(int digit) {
+        clickAt(centreOf(control(rowOf(digit).tag)));
+        return waitUntil([&] { return text(rowOf(digit).size) == sizeLabel(0); });
+    }
+
     // Waits until the window has been painted down to its last row and
     // column: the window paints a little after it shows.
     bool waitPainted() {

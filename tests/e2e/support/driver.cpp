@@ -547,7 +547,7 @@ bool waitClipboardChange(DWORD before, DWORD timeoutMs) {
     return waitUntil([&] { return GetClipboardSequenceNumber() != before; }, timeoutMs);
 }
 
-ClipboardHolder::ClipboardHolder() {
+ClipboardHolder::ClipboardHolder(DWORD holdMs) : holdMs_(holdMs) {
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, &ClipboardHolder::run, this, 0, nullptr);
@@ -575,10 +575,17 @@ DWORD WINAPI ClipboardHolder::run(void* self) {
     while (!(holder->opened_ = window && OpenClipboard(window) != FALSE) &&
            GetTickCount64() < deadline)
         Sleep(10);
+    const ULONGLONG heldUntil =
+        holder->holdMs_ == INFINITE ? ~0ull : GetTickCount64() + holder->holdMs_;
     SetEvent(holder->ready_);
     // Serve this thread's messages while holding, so nothing that talks to
     // the window waits on it.
-    while (MsgWaitForMultipleObjects(1, &holder->release_, FALSE, INFINITE, QS_ALLINPUT) ==
+    auto left = [&]() -> DWORD {
+        if (holder->holdMs_ == INFINITE) return INFINITE;
+        const ULONGLONG now = GetTickCount64();
+        return now >= heldUntil ? 0 : static_cast<DWORD>(heldUntil - now);
+    };
+    while (MsgWaitForMultipleObjects(1, &holder->release_, FALSE, left(), QS_ALLINPUT) ==
            WAIT_OBJECT_0 + 1) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);

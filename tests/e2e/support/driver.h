@@ -167,10 +167,11 @@ std::optional<std::string> clipboardText();
 // Waits until the clipboard's sequence number differs from `before`.
 bool waitClipboardChange(DWORD before, DWORD timeoutMs = kShortWait);
 
-// Keeps the clipboard open from another thread of the driver while alive.
+// Keeps the clipboard open from another thread of the driver while alive, or
+// for `holdMs` from the moment it got it, whichever ends first.
 class ClipboardHolder {
 public:
-    ClipboardHolder();
+    explicit ClipboardHolder(DWORD holdMs = INFINITE);
     ~ClipboardHolder();
     bool holding() const { return opened_; }
 
@@ -178,6 +179,7 @@ private:
     HANDLE thread_ = nullptr;
     HANDLE ready_ = nullptr;
     HANDLE release_ = nullptr;
+    DWORD holdMs_ = INFINITE;
     bool opened_ = false;
     static DWORD WINAPI run(void* self);
 };

@@ -72,7 +72,7 @@ void Model::store(int digit) {
 void Model::recall(int digit) {
     if (!memory_[digit].empty())
         clipboard_ = memory_[digit];
-    else
+    else if (mayOpenBox())
         push(Frame::EmptyMemory, digit);
 }
 
@@ -84,6 +84,7 @@ void Model::clickTag(int digit) {
 void Model::toggleWindow() { mainVisible_ = !mainVisible_; }
 
 void Model::help() {
+    if (!mayOpenBox()) return;
     restoreAfterHelp_ = false;
     if (mainVisible_) {
         mainVisible_ = false;
@@ -93,22 +94,18 @@ void Model::help() {
 }
 
 void Model::padKey() {
-    if (!padOpen_) {
-        padOpen_ = true;
+    // Only a pad that is still there is finished; otherwise (none yet, or
+    // one the system closed) the press opens one.
+    const Frame* pad = padFrame();
+    if (!pad) {
         padText_.clear();
         push(Frame::Pad);
         return;
     }
-    // The finishing press reads the most recent pad; one that is already gone
-    // reads as empty and ending it does nothing.
-    std::string text;
-    if (const Frame* pad = padFrame()) {
-        text = padText_;
-        end(pad->id);
-    }
+    std::string text = padText_;
+    end(pad->id);
     text.resize(std::min(text.size(), kPadTextMax));
     clipboard_ = text;
-    padOpen_ = false;
     padText_.clear();
     unwind();
 }
@@ -121,7 +118,7 @@ void Model::typeIntoPad(const std::string& ansi, size_t from, size_t to) {
 
 void Model::closePad() {
     if (const Frame* pad = padFrame()) end(pad->id);
-    padText_.clear();  // the pad's flag stays set: the next Ctrl+C finds it gone
+    padText_.clear();
     unwind();
 }
 
@@ -131,6 +128,7 @@ void Model::dismiss(int frameId) {
 }
 
 void Model::exitKey() {
+    if (!mayOpenBox()) return;
     exiting_ = true;
     push(Frame::Farewell);
 }
@@ -159,6 +157,14 @@ void Model::unwind() {
         if (f.kind == Frame::Help && restoreAfterHelp_) mainVisible_ = true;
         if (f.kind == Frame::Farewell && exiting_) ended_ = true;
     }
+}
+
+// Counted while their calls last: a box dismissed under a later one still
+// takes its level until that one returns.
+bool Model::mayOpenBox() const {
+    const auto boxes = std::count_if(frames_.begin(), frames_.end(),
+                                     [](const Frame& f) { return f.kind != Frame::Pad; });
+    return static_cast<size_t>(boxes) < kBoxDepthMax;
 }
 
 const Frame* Model::padFrame() const {

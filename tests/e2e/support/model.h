@@ -13,6 +13,9 @@ namespace model {
 
 constexpr size_t kTextMax = 65535;
 constexpr size_t kPadTextMax = 32767;
+// Message boxes nest no deeper than this; a press that would open one more
+// does nothing (but beep).
+constexpr size_t kBoxDepthMax = 16;
 
 // A window that runs its own modal loop inside the handling of an earlier
 // message. The windows nest as a call stack: one that is dismissed while a
@@ -74,7 +77,6 @@ public:
     bool padEnabled() const;
     bool mainVisible() const { return mainVisible_; }
     bool mainEnabled() const;
-    bool padFlag() const { return padOpen_; }
     const std::string& padText() const { return padText_; }
     const std::vector<Frame>& frames() const { return frames_; }
     // Boxes the user can press OK on: up, and not disabled by a later help box.
@@ -92,6 +94,7 @@ public:
 
 private:
     const Frame* padFrame() const;
+    bool mayOpenBox() const;
     bool enabledAt(size_t index) const;
     int push(Frame::Kind kind, int digit = 0);
     void end(int frameId);
@@ -103,7 +106,6 @@ private:
     std::optional<std::string> clipboard_;
     bool mainVisible_ = true;
     bool restoreAfterHelp_ = false;
-    bool padOpen_ = false;
     std::string padText_;
     std::vector<Frame> frames_;
     int nextId_ = 1;
