@@ -23,13 +23,6 @@ namespace {
 
 constexpr DWORD kStepWait = 20000;  // a hide or destroy alone costs Wine about 2 s
 
-unsigned long long environmentNumber(const char* name, unsigned long long fallback) {
-    char text[64];
-    DWORD n = GetEnvironmentVariableA(name, text, sizeof text);
-    if (n == 0 || n >= sizeof text) return fallback;
-    return strtoull(text, nullptr, 0);
-}
-
 enum Kind { Store, Recall, Click, ToggleWindow, Help, PadKey, Type, ClosePad, Dismiss, Exit, KindCount };
 const char* const kKindNames[KindCount] = {"store", "recall", "click",   "alt+v",   "alt+h",
                                            "ctrl+c", "type",  "sysclose", "dismiss", "exit"};

@@ -93,6 +93,11 @@ std::string environment(const char* name) {
 }
 }  // namespace
 
+unsigned long long environmentNumber(const char* name, unsigned long long fallback) {
+    std::string text = environment(name);
+    return text.empty() ? fallback : strtoull(text.c_str(), nullptr, 0);
+}
+
 std::wstring productExe() {
     std::string configured = environment("QB_PRODUCT_EXE");
     if (configured.empty()) configured = QB_PRODUCT_EXE;

@@ -42,6 +42,9 @@ std::string narrow(const std::wstring& text);  // UTF-16 -> ANSI code page
 // The executable under test: $QB_PRODUCT_EXE, else the path built in.
 std::wstring productExe();
 
+// A number from the environment (decimal, or 0x hex), else `fallback`.
+unsigned long long environmentNumber(const char* name, unsigned long long fallback);
+
 // The folder for screenshots ($QB_SCREENSHOT_DIR) or empty when unset.
 std::wstring screenshotDir();
 
