@@ -18,14 +18,7 @@ qb_detect_w32
 qb_enter_w32 bash scripts/test.sh "$@"
 
 product="$QB_BUILD/win32/quillbank.exe"
-e2e_product=""
-[[ $QB_W32_MODE == none ]] || e2e_product=$product
-
-cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
-cmake --build "$QB_BUILD/win32" -j "$jobs"
-cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-  -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
-cmake --build "$QB_BUILD/win64" -j "$jobs"
+qb_build_product_and_drivers
 if [[ $QB_W32_MODE != none ]]; then
   cmake -S . -B "$QB_BUILD/win32-tests" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-tests.cmake \
     -DQB_E2E=OFF >/dev/null

@@ -79,6 +79,19 @@ qb_w32_summary() {
   esac
 }
 
+# Builds the shipped product and sets up the x86_64 test build so that its
+# end-to-end drivers start that product where it can run (else the x86_64
+# build of it). Further arguments name the targets of the test build.
+qb_build_product_and_drivers() {
+  local product="$QB_BUILD/win32/quillbank.exe" e2e_product=""
+  [[ $QB_W32_MODE == none ]] || e2e_product=$product
+  cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
+  cmake --build "$QB_BUILD/win32" -j "$(nproc)"
+  cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+    -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
+  cmake --build "$QB_BUILD/win64" -j "$(nproc)" ${1:+--target "$@"}
+}
+
 qb_xvfb_pid=""
 qb_wine_started=""
 qb_stop_env() {

@@ -16,14 +16,7 @@ source scripts/wine-env.sh
 qb_detect_w32
 qb_enter_w32 bash tests/e2e/soak.sh "$@"
 
-product="$QB_BUILD/win32/quillbank.exe"
-e2e_product=""
-[[ $QB_W32_MODE == none ]] || e2e_product=$product
-cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
-cmake --build "$QB_BUILD/win32" -j "$(nproc)"
-cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-  -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
-cmake --build "$QB_BUILD/win64" -j "$(nproc)" --target quillbank_e2e_random
+qb_build_product_and_drivers quillbank_e2e_random
 
 qb_start_env
 qb_w32_summary
