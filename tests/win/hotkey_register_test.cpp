@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -179,6 +180,46 @@ TEST_F(HotkeyRegisterTest, ReleaseFreesEveryCombinationAndDeletesTheAtoms) {
         char name[256];
         EXPECT_EQ(GlobalGetAtomNameA(static_cast<ATOM>(saved[i]), name, sizeof name), 0u)
             << "atom still there: " << name;
+    }
+}
+
+// The program's out-of-memory exit bypasses the main window's destruction;
+// the atoms must be deleted all the same, or they stay in the system's table.
+TEST(OutOfMemoryExit, GivesTheHotkeyAtomsBack) {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    std::string dir(self, n);
+    dir.resize(dir.find_last_of("\\/") + 1);
+    char list[MAX_PATH];
+    ASSERT_NE(GetTempFileNameA(dir.c_str(), "oom", 0, list), 0u);
+    std::string commandLine = "\"" + dir + "out_of_memory_probe.exe\" \"" + list + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 10000);
+        ADD_FAILURE() << "the probe did not end";
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, 255u);
+
+    FILE* in = std::fopen(list, "r");
+    ASSERT_NE(in, nullptr);
+    std::set<unsigned> atoms;
+    for (unsigned id; std::fscanf(in, "%u", &id) == 1;) atoms.insert(id);
+    std::fclose(in);
+    DeleteFileA(list);
+    ASSERT_EQ(atoms.size(), static_cast<size_t>(HOTKEY_COUNT));
+    for (unsigned id : atoms) {
+        EXPECT_GE(id, 0xC000u);
+        EXPECT_EQ(atomName(id), "") << "atom " << id << " outlived the process";
     }
 }
 
