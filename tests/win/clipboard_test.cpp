@@ -288,12 +288,12 @@ void expectBusyClipboardUntouched() {
     EXPECT_EQ(readClipboardText(), std::nullopt) << "a busy clipboard read as a text";
     ULONGLONG took = GetTickCount64() - started;
     EXPECT_GE(took, 90u) << "gave up on a busy clipboard at once";
-    EXPECT_LE(took, 400u);
+    EXPECT_LE(took, 600u);  // about 200 ms, with room for a loaded machine
     started = GetTickCount64();
     EXPECT_FALSE(writeClipboardText("replacement"));
     took = GetTickCount64() - started;
     EXPECT_GE(took, 90u) << "gave up on a busy clipboard at once";
-    EXPECT_LE(took, 400u);
+    EXPECT_LE(took, 600u);  // about 200 ms, with room for a loaded machine
     EXPECT_EQ(GetClipboardSequenceNumber(), before) << "a write changed a busy clipboard";
 }
 
