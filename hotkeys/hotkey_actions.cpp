@@ -22,12 +22,6 @@ namespace {
 constexpr int MESSAGE_BOX_DEPTH_MAX = 16;
 int messageBoxDepth;
 
-bool mayOpenBox() {
-    if (messageBoxDepth < MESSAGE_BOX_DEPTH_MAX) return true;
-    MessageBeep(MB_OK);
-    return false;
-}
-
 // Once a pad or box opened by a hotkey is gone, the user goes on where they
 // were; a window that has gone or hidden meanwhile is left to the platform.
 void giveForegroundBack(HWND previous) {
@@ -35,14 +29,26 @@ void giveForegroundBack(HWND previous) {
         SetForegroundWindow(previous);
 }
 
-void exitProgram(HWND mainWindow) {
-    if (!mayOpenBox()) return;
+// Runs `show`, which opens a box, one level deeper, or only beeps at the
+// limit; then the foreground goes back to where the user was.
+template <typename Show>
+void showNestedBox(Show show) {
+    if (messageBoxDepth >= MESSAGE_BOX_DEPTH_MAX) {
+        MessageBeep(MB_OK);
+        return;
+    }
     HWND previous = GetForegroundWindow();
     ++messageBoxDepth;
-    showFarewellBox();
+    show();
     --messageBoxDepth;
-    endDialog(mainWindow, 0);
     giveForegroundBack(previous);
+}
+
+void exitProgram(HWND mainWindow) {
+    showNestedBox([&] {
+        showFarewellBox();
+        endDialog(mainWindow, 0);
+    });
 }
 
 // Tracks the program's own hiding and showing only.
@@ -59,23 +65,20 @@ void toggleMainWindow(HWND mainWindow) {
 // The main window is out of sight while the help is up. A nested Alt+H finds
 // it hidden and clears restoreAfterHelp, so it then stays hidden until Alt+V.
 void showHelp(HWND mainWindow) {
-    if (!mayOpenBox()) return;
-    HWND previous = GetForegroundWindow();
-    restoreAfterHelp = 0;
-    if (mainWindowVisible) {
-        mainWindowVisible = 0;
-        setDialogShowState(mainWindow, SW_HIDE);
-        restoreAfterHelp = 1;
-    }
-    ++messageBoxDepth;
-    showHelpBox();
-    --messageBoxDepth;
-    if (restoreAfterHelp) {
-        mainWindowVisible = 1;
-        setDialogShowState(mainWindow, SW_SHOW);
-    }
-    // After the main window is back: showing it activates it.
-    giveForegroundBack(previous);
+    // The foreground goes back after the main window is: showing it activates it.
+    showNestedBox([&] {
+        restoreAfterHelp = 0;
+        if (mainWindowVisible) {
+            mainWindowVisible = 0;
+            setDialogShowState(mainWindow, SW_HIDE);
+            restoreAfterHelp = 1;
+        }
+        showHelpBox();
+        if (restoreAfterHelp) {
+            mainWindowVisible = 1;
+            setDialogShowState(mainWindow, SW_SHOW);
+        }
+    });
 }
 
 // A clipboard that cannot be read leaves the memory as it was: losing a
@@ -99,12 +102,7 @@ void getMemory(int d) {
         if (!writeClipboardText(memoryText(memoryBank, d))) MessageBeep(MB_OK);
         return;
     }
-    if (!mayOpenBox()) return;
-    HWND previous = GetForegroundWindow();
-    ++messageBoxDepth;
-    showEmptyMemoryBox(d);
-    --messageBoxDepth;
-    giveForegroundBack(previous);
+    showNestedBox([d] { showEmptyMemoryBox(d); });
 }
 
 // The finishing press normally arrives while the opening press is still
