@@ -14,6 +14,84 @@ char* bufferOf(const MemoryBank& bank, int d) {
     return bank.buffers + static_cast<size_t>(d) * MEMORY_CAPACITY;
 }
 
+void dropExactText(MemoryBank& bank, int d) {
+    releaseTextStorage(bank.exact[d]);
+    bank.exact[d] = nullptr;
+    bank.exactLength[d] = 0;
+}
+
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool pairAt(std::u16string_view s, size_t i) {
+    return i + 1 < s.size() && isHighSurrogate(s[i]) && isLowSurrogate(s[i + 1]);
+}
+
+constexpr size_t NO_AGREEMENT = static_cast<size_t>(-1);
+// Units converted per call; no code page gives more than 3 bytes a unit.
+constexpr size_t CHUNK_UNITS = 256;
+
+// How many leading units of `exact` convert to exactly `kept`, never ending
+// between the halves of a pair; with `whole`, all of them must. A long text is
+// converted a chunk at a time, so a disagreement is found without a copy of
+// the whole conversion, and where the bytes were cut, the cut is found
+// inside one chunk only.
+size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whole,
+                     AnsiEncoder encode) {
+    char out[CHUNK_UNITS * 3];
+    size_t pos = 0;  // in kept
+    size_t i = 0;    // in exact
+    const size_t n = kept.size();
+    const size_t m = exact.size();
+    while (i < m && pos < n) {
+        size_t end = i + CHUNK_UNITS < m ? i + CHUNK_UNITS : m;
+        if (end < m && pairAt(exact, end - 1)) --end;
+        // ASCII is itself in every ANSI code page: most text needs no call.
+        while (i < end && pos < n && exact[i] < 0x80) {
+            if (static_cast<unsigned char>(kept[pos]) != exact[i]) return NO_AGREEMENT;
+            ++i;
+            ++pos;
+        }
+        if (i == end || pos == n) continue;
+        size_t got = encode(exact.data() + i, end - i, out, sizeof out);
+        if (got == ANSI_ENCODE_FAILED) return NO_AGREEMENT;
+        if (got <= n - pos) {
+            if (std::memcmp(out, kept.data() + pos, got) != 0) return NO_AGREEMENT;
+            pos += got;
+            i = end;
+            continue;
+        }
+        // The kept bytes end inside this chunk: take it character by character.
+        while (i < end) {
+            size_t units = pairAt(exact, i) ? 2 : 1;
+            got = encode(exact.data() + i, units, out, sizeof out);
+            if (got == ANSI_ENCODE_FAILED || got > n - pos ||
+                std::memcmp(out, kept.data() + pos, got) != 0)
+                break;
+            pos += got;
+            i += units;
+        }
+        break;
+    }
+    if (pos != n || (whole && i != m)) return NO_AGREEMENT;
+    return i;
+}
+
+void keepExactText(MemoryBank& bank, int d, std::u16string_view exact, bool bytesCut,
+                   AnsiEncoder encode) {
+    size_t nul = exact.find(u'\0');
+    if (nul != std::u16string_view::npos) exact = exact.substr(0, nul);
+    if (exact.empty() || !encode || bank.size[d] == 0) return;
+    std::string_view kept(bufferOf(bank, d), bank.size[d]);
+    size_t units = agreeingUnits(kept, exact, !bytesCut, encode);
+    if (units == NO_AGREEMENT || units == 0) return;
+    auto* copy = static_cast<char16_t*>(allocateTextStorage((units + 1) * sizeof(char16_t)));
+    if (!copy) return;  // the bytes are kept; only the copy is lost
+    std::memcpy(copy, exact.data(), units * sizeof(char16_t));
+    copy[units] = u'\0';
+    bank.exact[d] = copy;
+    bank.exactLength[d] = units;
+}
+
 }  // namespace
 
 void createMemoryBank(MemoryBank& bank) {
@@ -24,25 +102,39 @@ void createMemoryBank(MemoryBank& bank) {
 void releaseMemoryBank(MemoryBank& bank) {
     releaseBankStorage(bank.buffers);
     bank.buffers = nullptr;
-    for (int32_t& p : bank.percent) p = 0;
+    for (int d = 0; d < MEMORY_COUNT; ++d) {
+        dropExactText(bank, d);
+        bank.size[d] = 0;
+        bank.percent[d] = 0;
+    }
     bank.overall = 0;
 }
 
-void storeMemory(MemoryBank& bank, int d, std::string_view text) {
+void storeMemory(MemoryBank& bank, int d, std::string_view text, std::u16string_view exact,
+                 AnsiEncoder encode) {
     char* buffer = bufferOf(bank, d);
     if (!buffer) return;
+    dropExactText(bank, d);
 
     size_t nul = text.find('\0');
     size_t n = nul == std::string_view::npos ? text.size() : nul;
-    if (n > MEMORY_TEXT_MAX) n = MEMORY_TEXT_MAX;
+    const bool cut = n > MEMORY_TEXT_MAX;
+    if (cut) n = MEMORY_TEXT_MAX;
     if (n) std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
+    bank.size[d] = n;
 
     // Signed 32-bit, truncating, in this order: a full memory shows 99, never 100.
     bank.percent[d] = static_cast<int32_t>(n) * 100 / static_cast<int32_t>(MEMORY_CAPACITY);
     int32_t sum = 0;
     for (int i = 0; i < MEMORY_COUNT; ++i) sum += bank.percent[i];
     bank.overall = sum / 10;
+
+    keepExactText(bank, d, exact, cut, encode);
+}
+
+void storeMemory(MemoryBank& bank, int d, std::string_view text) {
+    storeMemory(bank, d, text, std::u16string_view(), nullptr);
 }
 
 void clearMemory(MemoryBank& bank, int d) { storeMemory(bank, d, std::string_view()); }
@@ -53,12 +145,15 @@ const char* memoryText(const MemoryBank& bank, int d) {
 }
 
 size_t memorySize(const MemoryBank& bank, int d) {
-    const char* buffer = bufferOf(bank, d);
-    // The terminator always lies within the buffer: storeMemory writes it.
-    return buffer ? std::strlen(buffer) : 0;
+    return bufferOf(bank, d) ? bank.size[d] : 0;
 }
 
 bool isMemoryEmpty(const MemoryBank& bank, int d) { return memorySize(bank, d) == 0; }
+
+std::u16string_view memoryExactText(const MemoryBank& bank, int d) {
+    if (!bufferOf(bank, d) || !bank.exact[d]) return std::u16string_view();
+    return std::u16string_view(bank.exact[d], bank.exactLength[d]);
+}
 
 int32_t memoryPercent(const MemoryBank& bank, int d) {
     return validDigit(d) ? bank.percent[d] : 0;

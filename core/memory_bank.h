@@ -9,10 +9,21 @@ constexpr int MEMORY_COUNT = 10;
 constexpr size_t MEMORY_CAPACITY = 65536;
 constexpr size_t MEMORY_TEXT_MAX = MEMORY_CAPACITY - 1;
 
+// Converts UTF-16 units to the system's ANSI code page exactly as the system
+// does (the platform supplies it). Writes the bytes to `out` and returns how
+// many, or ANSI_ENCODE_FAILED when they do not fit in `room` or cannot be
+// converted.
+using AnsiEncoder = size_t (*)(const char16_t* units, size_t count, char* out, size_t room);
+constexpr size_t ANSI_ENCODE_FAILED = static_cast<size_t>(-1);
+
 // Memories are indexed by key digit d (0..9): memory 0 is element 0 although
-// the window shows it in the tenth row.
+// the window shows it in the tenth row. A memory is its bytes and, when it
+// has one, the exact UTF-16 text those bytes stand for.
 struct MemoryBank {
     char* buffers = nullptr;  // MEMORY_COUNT * MEMORY_CAPACITY bytes, one block
+    size_t size[MEMORY_COUNT] = {};
+    char16_t* exact[MEMORY_COUNT] = {};  // NUL-terminated, or null
+    size_t exactLength[MEMORY_COUNT] = {};
     int32_t percent[MEMORY_COUNT] = {};
     int32_t overall = 0;
 };
@@ -22,14 +33,25 @@ void createMemoryBank(MemoryBank& bank);
 void releaseMemoryBank(MemoryBank& bank);
 
 // Keeps text up to its first NUL, at most MEMORY_TEXT_MAX bytes, then
-// recomputes memory d's percentage and the overall percentage.
+// recomputes memory d's percentage and the overall percentage. Any exact
+// text the memory had is dropped.
 void storeMemory(MemoryBank& bank, int d, std::string_view text);
+// The same, and the memory also keeps `exact` (up to its first NUL) when its
+// conversion by `encode` is exactly the kept bytes; when the bytes were cut
+// at MEMORY_TEXT_MAX, the longest prefix of it whose conversion is exactly
+// them, never ending between the halves of a surrogate pair. Otherwise, or
+// when its storage cannot be had, the memory keeps its bytes only.
+void storeMemory(MemoryBank& bank, int d, std::string_view text, std::u16string_view exact,
+                 AnsiEncoder encode);
 void clearMemory(MemoryBank& bank, int d);
 
 // NUL-terminated; valid until memory d is next stored.
 const char* memoryText(const MemoryBank& bank, int d);
 size_t memorySize(const MemoryBank& bank, int d);
 bool isMemoryEmpty(const MemoryBank& bank, int d);
+// The exact text, NUL-terminated, or empty when the memory has none; valid
+// until memory d is next stored.
+std::u16string_view memoryExactText(const MemoryBank& bank, int d);
 int32_t memoryPercent(const MemoryBank& bank, int d);
 int32_t overallPercent(const MemoryBank& bank);
 

@@ -6,7 +6,11 @@
 //   - percent(d) = size * 100 / 65,536, truncating;
 //   - overall = (sum of the ten percents) / 10, truncating;
 //   - the size label is a blank, the size in decimal, then " bytes";
-//   - a memory that was not named by the operation keeps its text.
+//   - a memory that was not named by the operation keeps its text;
+//   - a memory keeps an exact UTF-16 text only from a store that offers one,
+//     cut at its first NUL: all of it when its conversion is exactly the
+//     kept bytes; when the bytes were cut at 65,535, the prefix, ending on a
+//     whole character, whose conversion is exactly them; else none.
 // It deliberately spells out 65,535 and 65,536 instead of using the header's
 // constants, so that a wrong constant is caught too.
 //
@@ -45,17 +49,72 @@ struct Reader {
 
 // ------------------------------------------------------------ reference model
 
+// A stand-in for the system's conversion to a code page, one character at a
+// time: Latin-1 as itself, Omega by best fit, CJK as two bytes, '?' for
+// everything else, each half of a surrogate pair included.
+size_t fakeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char16_t u = units[i];
+        char bytes[2] = {'?', 0};
+        size_t len = 1;
+        if (u < 0x100) {
+            bytes[0] = char(u);
+        } else if (u == 0x03A9) {
+            bytes[0] = 'O';
+        } else if (u >= 0x4E00 && u <= 0x9FFF) {
+            bytes[0] = char(0x80 | (u >> 8 & 0x7F));
+            bytes[1] = char(0x40 | (u & 0x3F));
+            len = 2;
+        }
+        if (n + len > room) return ANSI_ENCODE_FAILED;
+        for (size_t k = 0; k < len; ++k) out[n++] = bytes[k];
+    }
+    return n;
+}
+
+std::string fakeAnsiOf(std::u16string_view s) {
+    std::string out(s.size() * 2, '\0');
+    out.resize(fakeAnsi(s.data(), s.size(), out.data(), out.size()));
+    return out;
+}
+
 struct Model {
     std::string text[10];
+    std::u16string exact[10];
 
     void reset() {
         for (auto& t : text) t.clear();
+        for (auto& u : exact) u.clear();
     }
-    void store(int d, std::string_view s) {
+    // Returns whether the bytes were cut at 65,535.
+    bool store(int d, std::string_view s) {
         const void* nul = s.empty() ? nullptr : std::memchr(s.data(), 0, s.size());
         size_t n = nul ? size_t(static_cast<const char*>(nul) - s.data()) : s.size();
-        if (n > 65535) n = 65535;
+        bool cut = n > 65535;
+        if (cut) n = 65535;
         text[d].assign(s.data(), n);
+        exact[d].clear();
+        return cut;
+    }
+    // The prefix whose conversion is as long as the kept bytes, ending on a
+    // whole character (each one converts to one byte or more, so there is
+    // at most one), must also convert to exactly them.
+    void storeExact(int d, std::string_view s, std::u16string_view u) {
+        bool cut = store(d, s);
+        size_t nul = u.find(u'\0');
+        if (nul != std::u16string_view::npos) u = u.substr(0, nul);
+        if (text[d].empty()) return;
+        size_t end = 0, bytes = 0;
+        while (end < u.size() && bytes < text[d].size()) {
+            bool pair = end + 1 < u.size() && u[end] >= 0xD800 && u[end] <= 0xDBFF &&
+                        u[end + 1] >= 0xDC00 && u[end + 1] <= 0xDFFF;
+            char buf[8];
+            bytes += fakeAnsi(&u[end], pair ? 2 : 1, buf, sizeof buf);
+            end += pair ? 2 : 1;
+        }
+        if (bytes != text[d].size() || (!cut && end != u.size())) return;
+        if (fakeAnsiOf(u.substr(0, end)) == text[d]) exact[d].assign(u.substr(0, end));
     }
     int32_t percent(int d) const { return int32_t(text[d].size()) * 100 / 65536; }
     int32_t overall() const {
@@ -102,6 +161,12 @@ void compareAll(const MemoryBank& bank, const Model& model, int step) {
             differs(step, d, "isMemoryEmpty", num(want.empty()), num(isMemoryEmpty(bank, d)));
         if (memoryPercent(bank, d) != model.percent(d))
             differs(step, d, "memoryPercent", num(model.percent(d)), num(memoryPercent(bank, d)));
+        std::u16string_view exact = memoryExactText(bank, d);
+        if (exact != model.exact[d])
+            differs(step, d, "memoryExactText", num(model.exact[d].size()) + " units",
+                    num(exact.size()) + " units");
+        if (!exact.empty() && exact.data()[exact.size()] != u'\0')
+            differs(step, d, "memoryExactText terminator", "0", num(exact.data()[exact.size()]));
         std::string label = sizeLabelText(bank, d);
         if (label != model.label(d)) differs(step, d, "sizeLabelText", model.label(d), label);
     }
@@ -153,6 +218,34 @@ std::string& scratch() {
     return s;
 }
 
+std::u16string& exactScratch() {
+    static std::u16string s;
+    return s;
+}
+
+// Characters of every kind the conversion treats apart: plain, Latin-1, best
+// fit, two bytes, a surrogate pair, a lone surrogate, a line break, one with
+// no form at all.
+void exactText(Reader& in, uint32_t seed) {
+    static const char16_t* const pieces[] = {u"a", u"\u00E9", u"\u03A9", u"\u6771", u"\U0001F600",
+                                             u"\xD800", u"\r\n", u"\u2192", u"plain words "};
+    std::u16string& s = exactScratch();
+    s.clear();
+    uint8_t how = in.u8();
+    // Short, or converting to about the 65,535 bytes a memory keeps.
+    size_t target = how & 1 ? 65520 + in.u8() % 32 : in.u8() % 64;
+    uint32_t x = seed | how | 1;
+    for (size_t bytes = 0; bytes < target;) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        // Long texts are mostly plain, as most text is, so both paths are taken.
+        size_t k = (how & 2) ? x % std::size(pieces) : (x % 4 ? 8 : x % std::size(pieces));
+        s += pieces[k];
+        bytes += fakeAnsiOf(pieces[k]).size();
+    }
+}
+
 void runOne(Reader& in) {
     MemoryBank bank;
     createMemoryBank(bank);
@@ -161,7 +254,7 @@ void runOne(Reader& in) {
 
     std::string& s = scratch();
     for (int step = 1; step <= MAX_OPS && !in.empty(); ++step) {
-        uint8_t kind = in.u8() % 8;
+        uint8_t kind = in.u8() % 9;
         int d = in.u8() % 10;
         uint32_t seed = uint32_t(step) << 16 | uint32_t(d) << 8;
         switch (kind) {
@@ -208,6 +301,21 @@ void runOne(Reader& in) {
                 model.reset();
                 compareAll(bank, model, step);
                 continue;
+            case 8: {  // a Unicode text and its conversion, exact, altered or cut
+                exactText(in, seed);
+                std::string bytes = fakeAnsiOf(exactScratch());
+                switch (in.u8() % 6) {
+                    case 1: if (!bytes.empty()) bytes[in.u16() % bytes.size()] ^= 0x21; break;
+                    case 2: if (!bytes.empty()) bytes.pop_back(); break;
+                    case 3: bytes += 'x'; break;
+                    case 4: exactScratch() += u'x'; break;
+                    case 5: exactScratch().insert(in.u16() % (exactScratch().size() + 1), 1, u'\0'); break;
+                }
+                storeMemory(bank, d, bytes, exactScratch(), fakeAnsi);
+                model.storeExact(d, bytes, exactScratch());
+                compareAll(bank, model, step);
+                continue;
+            }
             case 7: {  // a digit outside 0..9 must change nothing and touch nothing
                 static const int bad[] = {-1, 10, 11, -10, 100, INT32_MIN, INT32_MAX};
                 int b = bad[in.u8() % std::size(bad)];

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+
+extern int refusedTextAllocations;  // the native storage refuses this many
 
 namespace {
 
@@ -140,6 +143,111 @@ TEST_F(MemoryBankTest, BytesAreStoredUnchanged) {
     storeMemory(bank, 8, all);
     EXPECT_EQ(memorySize(bank, 8), all.size());
     EXPECT_EQ(std::string(memoryText(bank, 8)), all);
+}
+
+// ---- the exact text beside the bytes ----------------------------------------
+
+// A stand-in for the system's conversion to a code page: Latin-1 as itself,
+// Omega by best fit, CJK as two bytes (as in a double-byte code page), and
+// one '?' for every other unit, each half of a surrogate pair included.
+size_t fakeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char16_t u = units[i];
+        char bytes[2] = {'?', 0};
+        size_t len = 1;
+        if (u < 0x100) {
+            bytes[0] = static_cast<char>(u);
+        } else if (u == u'\u03A9') {
+            bytes[0] = 'O';
+        } else if (u >= 0x4E00 && u <= 0x9FFF) {
+            bytes[0] = static_cast<char>(0x80 | (u >> 8 & 0x7F));
+            bytes[1] = static_cast<char>(0x40 | (u & 0x3F));
+            len = 2;
+        }
+        if (n + len > room) return ANSI_ENCODE_FAILED;
+        for (size_t k = 0; k < len; ++k) out[n++] = bytes[k];
+    }
+    return n;
+}
+
+std::string fakeAnsiOf(std::u16string_view s) {
+    std::string out(s.size() * 2, '\0');
+    out.resize(fakeAnsi(s.data(), s.size(), out.data(), out.size()));
+    return out;
+}
+
+TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
+    const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \u03A9 \U0001F600\r\nplain";
+    const std::string bytes = fakeAnsiOf(exact);
+    storeMemory(bank, 3, bytes, exact, fakeAnsi);
+    EXPECT_EQ(std::string(memoryText(bank, 3)), bytes);
+    EXPECT_EQ(memorySize(bank, 3), bytes.size());
+    EXPECT_EQ(memoryExactText(bank, 3), exact);
+    EXPECT_EQ(memoryExactText(bank, 3).data()[exact.size()], u'\0');
+
+    // Forms that disagree, by one byte or by one more character on either
+    // side, leave the bytes alone.
+    std::string other = bytes;
+    other[1] = 'R';
+    const std::pair<std::string, std::u16string> disagreeing[] = {
+        {other, exact}, {bytes + "x", exact}, {bytes, exact + u"x"}, {"abc", u"xyz"}};
+    for (const auto& [b, u] : disagreeing) {
+        storeMemory(bank, 3, b, u, fakeAnsi);
+        EXPECT_EQ(std::string(memoryText(bank, 3)), b);
+        EXPECT_TRUE(memoryExactText(bank, 3).empty());
+    }
+
+    // Both forms end at their first NUL.
+    storeMemory(bank, 4, std::string("ab\0cd", 5), std::u16string(u"ab\0xy", 5), fakeAnsi);
+    EXPECT_EQ(memoryExactText(bank, 4), u"ab");
+
+    // Every other way of changing a memory drops its exact text with it.
+    storeMemory(bank, 4, "new bytes");
+    EXPECT_TRUE(memoryExactText(bank, 4).empty());
+    storeMemory(bank, 5, bytes, exact, fakeAnsi);
+    clearMemory(bank, 5);
+    EXPECT_TRUE(memoryExactText(bank, 5).empty());
+    storeMemory(bank, 5, bytes, exact, fakeAnsi);
+    createMemoryBank(bank);
+    EXPECT_TRUE(memoryExactText(bank, 5).empty());
+
+    // No storage for the copy: the bytes are stored all the same.
+    refusedTextAllocations = 1;
+    storeMemory(bank, 6, bytes, exact, fakeAnsi);
+    EXPECT_EQ(std::string(memoryText(bank, 6)), bytes);
+    EXPECT_TRUE(memoryExactText(bank, 6).empty());
+    EXPECT_EQ(refusedTextAllocations, 0);
+}
+
+TEST_F(MemoryBankTest, CutTextKeepsTheExactPrefixOfTheKeptBytesOrNone) {
+    // 65,534 bytes of plain text, then a character of the given kind, then more.
+    auto longText = [](char16_t at, char16_t after) {
+        std::u16string s(65534, u'a');
+        for (size_t i = 0; i < s.size(); i += 7) s[i] = u'\u00E9';
+        s += at;
+        if (after) s += after;
+        s += u"tail beyond the cut";
+        return s;
+    };
+    // One byte reaches the cut: the prefix of 65,535 units is kept.
+    std::u16string exact = longText(u'z', 0);
+    storeMemory(bank, 7, fakeAnsiOf(exact), exact, fakeAnsi);
+    ASSERT_EQ(memorySize(bank, 7), 65535u);
+    EXPECT_EQ(memoryExactText(bank, 7), exact.substr(0, 65535));
+
+    // A two-byte character or a surrogate pair across the cut: no prefix
+    // converts to exactly the kept bytes.
+    for (std::u16string s : {longText(u'\u6771', 0), longText(0xD83D, 0xDE00)}) {
+        storeMemory(bank, 7, fakeAnsiOf(s), s, fakeAnsi);
+        ASSERT_EQ(memorySize(bank, 7), 65535u);
+        EXPECT_TRUE(memoryExactText(bank, 7).empty());
+    }
+
+    // A Unicode text shorter than the cut bytes is no prefix of them.
+    exact = longText(u'z', 0);
+    storeMemory(bank, 7, fakeAnsiOf(exact), exact.substr(0, 60000), fakeAnsi);
+    EXPECT_TRUE(memoryExactText(bank, 7).empty());
 }
 
 TEST(MemoryNumbering, TagsAndRows) {
