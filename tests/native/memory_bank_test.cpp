@@ -193,6 +193,7 @@ TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
     const std::pair<std::string, std::u16string> disagreeing[] = {
         {other, exact}, {bytes + "x", exact}, {bytes, exact + u"x"}, {"abc", u"xyz"}};
     for (const auto& [b, u] : disagreeing) {
+        SCOPED_TRACE(b.size());
         storeMemory(bank, 3, b, u, fakeAnsi);
         EXPECT_EQ(std::string(memoryText(bank, 3)), b);
         EXPECT_TRUE(memoryExactText(bank, 3).empty());
