@@ -355,15 +355,25 @@ void setControlText(HWND dialog, int id, const char* text) {
     SetWindowTextW(controlOf(dialog, id), ansiToWide(text).c_str());
 }
 
-std::string getControlText(HWND dialog, int id, int maxChars) {
+void setControlTextW(HWND dialog, int id, const wchar_t* text) {
+    SetWindowTextW(controlOf(dialog, id), text);
+}
+
+std::wstring getControlTextW(HWND dialog, int id, int maxChars) {
     HWND control = controlOf(dialog, id);
-    if (!control) return std::string();
+    if (!control) return std::wstring();
     int length = GetWindowTextLengthW(control);
     if (length > maxChars) length = maxChars;
-    if (length <= 0) return std::string();
+    if (length <= 0) return std::wstring();
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     int got = GetWindowTextW(control, &text[0], length + 1);
-    return wideToAnsi(text.c_str(), got);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+std::string getControlText(HWND dialog, int id, int maxChars) {
+    std::wstring text = getControlTextW(dialog, id, maxChars);
+    return wideToAnsi(text.c_str(), static_cast<int>(text.size()));
 }
 
 LRESULT sendControlMessage(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -39,9 +39,12 @@ void setDialogShowState(HWND dialog, int showCommand);
 void endDialog(HWND dialog, INT_PTR result);
 
 void setControlText(HWND dialog, int id, const char* text);
+// For a text that is UTF-16 already: it goes to the control unconverted.
+void setControlTextW(HWND dialog, int id, const wchar_t* text);
 // At most maxChars UTF-16 units of the text are read: another program can
 // set a text box's text past the limit the box itself keeps.
 std::string getControlText(HWND dialog, int id, int maxChars = 0x7FFFFFFE);
+std::wstring getControlTextW(HWND dialog, int id, int maxChars = 0x7FFFFFFE);
 LRESULT sendControlMessage(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Process-wide state of the engine; false if it cannot be set up.

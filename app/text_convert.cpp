@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstring>
 
+#include "core/memory_bank.h"
+
 std::wstring ansiToWide(const char* text) {
     if (!text || !*text) return std::wstring();
     // One pass: no code page gives more UTF-16 units than it has bytes, so
@@ -25,4 +27,13 @@ std::string wideToAnsi(const wchar_t* text, int length) {
     if (WideCharToMultiByte(CP_ACP, 0, text, length, &ansi[0], n, nullptr, nullptr) != n)
         return std::string();
     return ansi;
+}
+
+size_t encodeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
+    if (count == 0) return 0;
+    if (count > INT_MAX || room == 0) return ANSI_ENCODE_FAILED;
+    int roomBytes = room > INT_MAX ? INT_MAX : static_cast<int>(room);
+    int n = WideCharToMultiByte(CP_ACP, 0, asWide(units), static_cast<int>(count), out, roomBytes,
+                                nullptr, nullptr);
+    return n > 0 ? static_cast<size_t>(n) : ANSI_ENCODE_FAILED;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Text crosses the window boundary as UTF-16; inside the program it is
-// single-byte text in the ANSI code page.
+// single-byte text in the ANSI code page, with a memory's exact UTF-16 text
+// kept beside it.
 #include <windows.h>
 
 #include <string>
@@ -8,3 +9,12 @@
 // A failed conversion gives the empty text.
 std::wstring ansiToWide(const char* text);
 std::string wideToAnsi(const wchar_t* text, int length);
+
+// The bank's AnsiEncoder: UTF-16 to the ANSI code page, as the system
+// converts the clipboard's Unicode text to its CF_TEXT form.
+size_t encodeAnsi(const char16_t* units, size_t count, char* out, size_t room);
+
+// The platform's UTF-16 type is the bank's char16_t under another name.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units on Windows");
+inline const wchar_t* asWide(const char16_t* units) { return reinterpret_cast<const wchar_t*>(units); }
+inline const char16_t* asUnits(const wchar_t* text) { return reinterpret_cast<const char16_t*>(text); }

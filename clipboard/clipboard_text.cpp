@@ -8,12 +8,59 @@ namespace {
 
 // Other programs (clipboard viewers, remote-desktop and X bridges) hold the
 // clipboard open for a moment now and then. Waiting up to about 200 ms rides
-// that out without the user noticing; the thread does not pump meanwhile, so
-// no other action can start in between.
+// that out without the user noticing.
 constexpr int OPEN_ATTEMPTS = 20;
 constexpr DWORD OPEN_PAUSE_MS = 10;
+// On top of that, about one second for an owner that is slow to render. Past
+// it the user has moved on: the exchange is given up.
+constexpr DWORD OWNER_WAIT_MS = 1000;
+constexpr DWORD EXCHANGE_WAIT_MS = OPEN_ATTEMPTS * OPEN_PAUSE_MS + OWNER_WAIT_MS;
+
+enum ExchangeState : LONG {
+    IDLE,       // the worker waits for a request
+    RUNNING,    // the worker is on it, the caller waits
+    COMMITTED,  // a write has the clipboard open and will go through
+    DONE,       // finished in time; the caller takes the result
+    ABANDONED,  // the caller gave up; the worker drops what it gets
+};
+
+// One exchange at a time, handed to the worker thread. The caller fills in
+// the request while the state is IDLE; the worker owns everything from
+// RUNNING until it sets DONE, or IDLE after an abandoned exchange.
+struct Exchange {
+    volatile LONG state;
+    HANDLE request;  // auto-reset: wakes the worker
+    HANDLE done;     // manual-reset: reset by the caller before each request
+    bool write;
+    // A read: the bounds, and the text found, in buffers reused each time.
+    size_t maxBytes, maxUnits;
+    char* bytes;
+    size_t byteCount, byteRoom;
+    char16_t* units;
+    size_t unitCount, unitRoom;
+    // A write: the blocks prepared by the caller; whatever the clipboard does
+    // not take is freed by the worker.
+    HGLOBAL textBlock, unicodeBlock;
+    bool ok;
+};
+
+Exchange* exchange;
+
+// Opening the clipboard, asking its owner to render, and emptying it (which
+// tells the owner) all wait for the owner, with the clipboard held open
+// meanwhile. An owner that answers nothing is found out first, a bounded
+// time, with a message that costs it nothing.
+bool ownerAnswers() {
+    HWND owner = GetClipboardOwner();
+    if (!owner) return true;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OWNER_WAIT_MS,
+                               &result) ||
+           !IsWindow(owner);
+}
 
 bool openClipboardPatiently() {
+    if (!ownerAnswers()) return false;
     for (int attempt = 1;; ++attempt) {
         if (OpenClipboard(nullptr)) return true;
         if (attempt == OPEN_ATTEMPTS) return false;
@@ -21,57 +68,219 @@ bool openClipboardPatiently() {
     }
 }
 
-}  // namespace
-
-std::optional<std::string> readClipboardText(size_t maxBytes) {
-    if (!openClipboardPatiently()) return std::nullopt;
-    // No text at all is an answer; text offered but out of reach is not.
-    if (!IsClipboardFormatAvailable(CF_TEXT)) {
-        CloseClipboard();
-        return std::string();
-    }
-    std::optional<std::string> text;
-    HANDLE h = GetClipboardData(CF_TEXT);
-    const char* p = h ? static_cast<const char*>(GlobalLock(h)) : nullptr;
-    if (p) {
-        // Another program may hand over a block without a NUL: never read
-        // past the block's end.
-        size_t size = GlobalSize(h);
-        // Whatever size another program chose, only what the caller keeps
-        // is copied.
-        if (size > maxBytes) size = maxBytes;
-        const void* nul = size ? std::memchr(p, '\0', size) : nullptr;
-        size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : size;
-        text.emplace(p, n);
-        GlobalUnlock(h);
-    }
-    CloseClipboard();
-    return text;
+// Makes room for `count` elements of `size` bytes in a buffer kept between
+// exchanges. False when no memory can be had.
+bool makeRoom(void*& buffer, size_t& room, size_t count, size_t size) {
+    if (count <= room) return true;
+    if (count > static_cast<size_t>(-1) / size) return false;
+    void* grown = buffer ? HeapReAlloc(GetProcessHeap(), 0, buffer, count * size)
+                         : HeapAlloc(GetProcessHeap(), 0, count * size);
+    if (!grown) return false;
+    buffer = grown;
+    room = count;
+    return true;
 }
 
-bool writeClipboardText(const char* text) {
-    size_t n = text ? std::strlen(text) : 0;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, n + 2);
-    if (!block) return false;  // the clipboard keeps what it has
-    char* p = static_cast<char*>(GlobalLock(block));
+size_t lengthWithin(const char* p, size_t n) {
+    const void* nul = n ? std::memchr(p, '\0', n) : nullptr;
+    return nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
+}
+
+size_t lengthWithin(const char16_t* p, size_t n) {
+    size_t length = 0;
+    while (length < n && p[length]) ++length;
+    return length;
+}
+
+// Copies a locked block of text units up to its first zero
+// element, never past the block's end (another program may hand over a
+// block without one), and at most `limit` elements of it.
+template <typename Unit>
+bool copyBlock(HANDLE h, size_t limit, Unit*& buffer, size_t& room, size_t& count) {
+    const Unit* p = h ? static_cast<const Unit*>(GlobalLock(h)) : nullptr;
+    if (!p) return false;
+    size_t n = GlobalSize(h) / sizeof(Unit);
+    if (n > limit) n = limit;
+    size_t length = lengthWithin(p, n);
+    void* raw = buffer;
+    bool copied = makeRoom(raw, room, length ? length : 1, sizeof(Unit));
+    buffer = static_cast<Unit*>(raw);
+    if (copied && length) std::memcpy(buffer, p, length * sizeof(Unit));
+    GlobalUnlock(h);
+    count = copied ? length : 0;
+    return copied;
+}
+
+bool abandoned() { return exchange->state == ABANDONED; }
+
+void readOnWorker() {
+    Exchange& x = *exchange;
+    x.byteCount = 0;
+    x.unitCount = 0;
+    x.ok = false;
+    if (!openClipboardPatiently()) return;
+    if (abandoned()) {
+        // Asking the owner to render now would only keep it busy for nothing.
+    } else if (!IsClipboardFormatAvailable(CF_TEXT)) {
+        x.ok = true;  // no text at all is an answer
+    } else {
+        // Text offered but out of reach is not; the exact form is a bonus.
+        x.ok = copyBlock(GetClipboardData(CF_TEXT), x.maxBytes, x.bytes, x.byteRoom, x.byteCount);
+        if (x.ok && !abandoned() &&
+            !copyBlock(GetClipboardData(CF_UNICODETEXT), x.maxUnits, x.units, x.unitRoom,
+                       x.unitCount))
+            x.unitCount = 0;
+    }
+    CloseClipboard();
+}
+
+void writeOnWorker() {
+    Exchange& x = *exchange;
+    x.ok = false;
+    if (openClipboardPatiently()) {
+        // Once the clipboard is open here, no other program can change it until
+        // it closes: from this point the write goes through even if the caller
+        // has given up meanwhile, and puts only the text it was asked for.
+        // Before it, a caller that gave up keeps the clipboard as it is.
+        if (InterlockedCompareExchange(&x.state, COMMITTED, RUNNING) == RUNNING) {
+            EmptyClipboard();
+            if (x.unicodeBlock && SetClipboardData(CF_UNICODETEXT, x.unicodeBlock)) {
+                x.unicodeBlock = nullptr;  // the system owns it now
+                x.ok = true;
+            }
+            if (SetClipboardData(CF_TEXT, x.textBlock)) {
+                x.textBlock = nullptr;
+                x.ok = true;
+            }
+        }
+        CloseClipboard();
+    }
+    if (x.unicodeBlock) GlobalFree(x.unicodeBlock);
+    if (x.textBlock) GlobalFree(x.textBlock);
+    x.unicodeBlock = x.textBlock = nullptr;
+}
+
+DWORD WINAPI clipboardWorker(void*) {
+    Exchange& x = *exchange;
+    for (;;) {
+        // Blocks with no time-out: an idle program wakes for nothing.
+        WaitForSingleObject(x.request, INFINITE);
+        if (x.write)
+            writeOnWorker();
+        else
+            readOnWorker();
+        LONG was = x.state;
+        while (was != ABANDONED) {
+            LONG seen = InterlockedCompareExchange(&x.state, DONE, was);
+            if (seen == was) break;
+            was = seen;
+        }
+        if (was == ABANDONED)
+            InterlockedExchange(&x.state, IDLE);  // too late: nobody takes it
+        else
+            SetEvent(x.done);
+    }
+}
+
+// The worker and its exchange, made at the first use and kept for the life
+// of the process.
+bool startWorker() {
+    if (exchange) return true;
+    auto* x = static_cast<Exchange*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Exchange)));
+    if (!x) return false;
+    x->request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    x->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    exchange = x;
+    HANDLE thread = x->request && x->done
+                        ? CreateThread(nullptr, 0, clipboardWorker, nullptr, 0, nullptr)
+                        : nullptr;
+    if (!thread) {
+        if (x->request) CloseHandle(x->request);
+        if (x->done) CloseHandle(x->done);
+        HeapFree(GetProcessHeap(), 0, x);
+        exchange = nullptr;
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
+// True when a new exchange may start: the worker exists and no earlier one
+// is still stuck.
+bool exchangeFree() { return startWorker() && exchange->state == IDLE; }
+
+// Hands the request to the worker and waits for it, a bounded time. The wait
+// takes no posted message, so no hotkey or click is handled in the middle of
+// this one; messages sent to this thread's windows are answered, as the
+// worker emptying a clipboard that one of them owns sends one.
+bool runExchange() {
+    Exchange& x = *exchange;
+    ResetEvent(x.done);
+    InterlockedExchange(&x.state, RUNNING);
+    SetEvent(x.request);
+    const DWORD started = GetTickCount();
+    for (;;) {
+        DWORD waited = GetTickCount() - started;  // unsigned: right across a wrap
+        DWORD left = waited < EXCHANGE_WAIT_MS ? EXCHANGE_WAIT_MS - waited : 0;
+        DWORD woke = MsgWaitForMultipleObjects(1, &x.done, FALSE, left, QS_SENDMESSAGE);
+        if (woke != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    // Out of time, unless the worker finished just now.
+    for (LONG was = x.state;;) {
+        if (was == DONE) {
+            InterlockedExchange(&x.state, IDLE);
+            return true;
+        }
+        LONG seen = InterlockedCompareExchange(&x.state, ABANDONED, was);
+        if (seen == was) return false;
+        was = seen;
+    }
+}
+
+HGLOBAL blockWith(const void* data, size_t size, size_t zeros) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + zeros);
+    if (!block) return nullptr;
+    void* p = GlobalLock(block);
     if (!p) {
         GlobalFree(block);
-        return false;
+        return nullptr;
     }
-    if (n) std::memcpy(p, text, n);
-    p[n] = '\0';  // the block's last byte is zero from the allocation
+    if (size) std::memcpy(p, data, size);  // the zeros are there from the allocation
     GlobalUnlock(block);
+    return block;
+}
 
-    // The block is ready before the clipboard is opened, so it is held open
-    // only for emptying and setting it.
-    if (!openClipboardPatiently()) {
-        GlobalFree(block);
+}  // namespace
+
+std::optional<ClipboardText> readClipboardText(size_t maxBytes, size_t maxUnits) {
+    if (!exchangeFree()) return std::nullopt;
+    exchange->write = false;
+    exchange->maxBytes = maxBytes;
+    exchange->maxUnits = maxUnits;
+    if (!runExchange() || !exchange->ok) return std::nullopt;
+    return ClipboardText{std::string_view(exchange->bytes, exchange->byteCount),
+                         std::u16string_view(exchange->units, exchange->unitCount)};
+}
+
+bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
+    bytes = bytes.substr(0, bytes.find('\0'));
+    units = units.substr(0, units.find(u'\0'));
+    if (!exchangeFree()) return false;  // the clipboard keeps what it has
+    // Ready before the clipboard is opened, so it is held open only for
+    // emptying and setting it. A text of n bytes goes in a block of n + 2.
+    HGLOBAL text = blockWith(bytes.data(), bytes.size(), 2);
+    HGLOBAL unicode = units.empty() ? nullptr
+                                    : blockWith(units.data(), units.size() * sizeof(char16_t),
+                                                sizeof(char16_t));
+    if (!text || (!units.empty() && !unicode)) {
+        if (text) GlobalFree(text);
+        if (unicode) GlobalFree(unicode);
         return false;
     }
-    EmptyClipboard();
-    bool set = SetClipboardData(CF_TEXT, block) != nullptr;
-    if (!set) GlobalFree(block);
-    // Otherwise the system owns the block now.
-    CloseClipboard();
-    return set;
+    exchange->write = true;
+    exchange->textBlock = text;
+    exchange->unicodeBlock = unicode;
+    return runExchange() && exchange->ok;
 }

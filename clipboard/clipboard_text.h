@@ -1,18 +1,34 @@
 #pragma once
-// The program's only contact with the system clipboard, in CF_TEXT form.
-#include <optional>
-#include <string>
-
+// The program's only contact with the system clipboard: its text in the
+// CF_TEXT form and, beside it, the exact text in the CF_UNICODETEXT form.
+//
+// Another program decides how long the clipboard takes to answer: an owner
+// that renders on request may hang. So the calls themselves run on a thread
+// of their own, and the caller waits a bounded time for them; an exchange
+// that outlasts it is given up, and while it is still stuck every further
+// one is refused at once.
 #include <cstddef>
+#include <optional>
+#include <string_view>
 
-// The clipboard's text up to its first NUL, never past the end of its block,
-// and at most maxBytes of it; the empty string when the clipboard holds no
-// text. Nothing when the text could not be read: the clipboard stayed busy,
-// or it offers text whose data cannot be reached.
-std::optional<std::string> readClipboardText(size_t maxBytes = static_cast<size_t>(-1));
+// What one read found. Both views stay valid until the next exchange.
+struct ClipboardText {
+    std::string_view bytes;      // CF_TEXT up to its first NUL; empty without text
+    std::u16string_view units;   // CF_UNICODETEXT up to its first NUL; empty when
+                                 // absent or out of reach
+};
 
-// Replaces every format on the clipboard with a CF_TEXT block holding text up
-// to its first NUL. False when the clipboard does not hold that text now: it
-// stayed busy (and is as it was), the block could not be prepared, or the
-// clipboard refused it.
-bool writeClipboardText(const char* text);
+// Reads both forms in one open of the clipboard: the text up to its first NUL,
+// never past the end of its block, and at most maxBytes bytes and maxUnits
+// units of it. Nothing when the text could not be read in time: the clipboard
+// stayed busy, its owner did not answer, or it offers text whose data cannot
+// be reached.
+std::optional<ClipboardText> readClipboardText(size_t maxBytes = static_cast<size_t>(-1),
+                                               size_t maxUnits = static_cast<size_t>(-1));
+
+// Replaces every format on the clipboard, in one emptying of it, with
+// CF_UNICODETEXT holding `units` (when not empty) and CF_TEXT holding `bytes`,
+// each up to its first NUL. False when neither form was set in time: the
+// clipboard stayed busy (and is as it was), the blocks could not be prepared,
+// or the clipboard refused them.
+bool writeClipboardText(std::string_view bytes, std::u16string_view units = {});

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/dialog_engine.h"
+#include "app/text_convert.h"
 #include "clipboard/clipboard_text.h"
 #include "hotkeys/hotkey_table.h"
 #include "ui/clipboard_pad.h"
@@ -81,25 +82,27 @@ void showHelp(HWND mainWindow) {
     });
 }
 
-// A clipboard that cannot be read leaves the memory as it was: losing a
-// stored text to another program's momentary hold is worse than a beep.
+// A clipboard that cannot be read in time leaves the memory as it was:
+// losing a stored text to another program's hold or hang is worse than a
+// beep.
 void setMemory(int d) {
-    // The memory keeps at most MEMORY_TEXT_MAX bytes; a huge clipboard text
-    // must not cost a copy of itself.
-    std::optional<std::string> text = readClipboardText(MEMORY_TEXT_MAX);
+    // One byte and one unit more than a memory keeps: enough to tell a text
+    // that is cut from one that fits, and a huge clipboard text costs no
+    // copy of itself.
+    std::optional<ClipboardText> text = readClipboardText(MEMORY_CAPACITY, MEMORY_CAPACITY);
     if (!text) {
         MessageBeep(MB_OK);
         return;
     }
-    clearMemory(memoryBank, d);
-    storeMemory(memoryBank, d, *text);
+    storeMemory(memoryBank, d, text->bytes, text->units, encodeAnsi);
     refreshMemoryRow(d);
 }
 
 void getMemory(int d) {
     if (!isMemoryEmpty(memoryBank, d)) {
         // Otherwise the user would paste whatever was there before.
-        if (!writeClipboardText(memoryText(memoryBank, d))) MessageBeep(MB_OK);
+        std::string_view bytes(memoryText(memoryBank, d), memorySize(memoryBank, d));
+        if (!writeClipboardText(bytes, memoryExactText(memoryBank, d))) MessageBeep(MB_OK);
         return;
     }
     showNestedBox([d] { showEmptyMemoryBox(d); });
@@ -118,8 +121,10 @@ void toggleClipboardPad() {
         return;
     }
     // The box may hold more than the buffer when another program set its
-    // text; only what the buffer keeps is read.
-    std::string text = getControlText(padWindow, IDC_PAD_TEXT, PAD_TEXT_CAPACITY - 1);
+    // text; only what the buffer keeps is read. The exact text goes beside
+    // its ANSI form.
+    std::wstring units = getControlTextW(padWindow, IDC_PAD_TEXT, PAD_TEXT_CAPACITY - 1);
+    std::string text = wideToAnsi(units.c_str(), static_cast<int>(units.size()));
     size_t n = text.find('\0');
     if (n == std::string::npos) n = text.size();
     if (n > PAD_TEXT_CAPACITY - 1) n = PAD_TEXT_CAPACITY - 1;
@@ -127,7 +132,8 @@ void toggleClipboardPad() {
     padTextBuffer[n] = '\0';
     // The pad goes only once its text is safe on the clipboard; otherwise it
     // stays with the text for the next Ctrl+C.
-    if (!writeClipboardText(padTextBuffer)) {
+    if (!writeClipboardText(std::string_view(padTextBuffer, n),
+                            std::u16string_view(asUnits(units.c_str()), units.size()))) {
         MessageBeep(MB_OK);
         return;
     }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/dialog_engine.h"
+#include "app/text_convert.h"
 #include "hotkeys/hotkey_actions.h"
 #include "hotkeys/hotkey_register.h"
 #include "ui/clipboard_pad.h"
@@ -65,7 +66,13 @@ INT_PTR mainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM) {
 }
 
 void refreshMemoryRow(int d) {
-    setControlText(mainWindow, contentsId(d), memoryText(memoryBank, d));
+    // The exact text when the memory has one; otherwise its bytes as the
+    // code page has them.
+    std::u16string_view exact = memoryExactText(memoryBank, d);
+    if (!exact.empty())
+        setControlTextW(mainWindow, contentsId(d), asWide(exact.data()));
+    else
+        setControlText(mainWindow, contentsId(d), memoryText(memoryBank, d));
     setControlText(mainWindow, sizeId(d), sizeLabelText(memoryBank, d).c_str());
     sendControlMessage(mainWindow, IDC_FILL_TOTAL, PBM_SETPOS,
                        static_cast<WPARAM>(overallPercent(memoryBank)), 0);

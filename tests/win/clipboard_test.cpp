@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,13 @@ std::string pattern(size_t n) {
     return s;
 }
 
+// The bridge's read, its CF_TEXT part as a string.
+std::optional<std::string> readText(size_t maxBytes = static_cast<size_t>(-1)) {
+    std::optional<ClipboardText> t = readClipboardText(maxBytes);
+    if (!t) return std::nullopt;
+    return std::string(t->bytes);
+}
+
 class ClipboardTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rawSetText("setup")); }
@@ -132,7 +140,7 @@ TEST_F(ClipboardTest, WrittenTextReadsBackAndSitsInABlockWithTwoZeroBytes) {
     EXPECT_TRUE(writeClipboardText("abc"));
     EXPECT_NE(GetClipboardSequenceNumber(), before) << "the clipboard was not changed";
     EXPECT_TRUE(clipboardIsClosed());
-    EXPECT_EQ(readClipboardText(), "abc");
+    EXPECT_EQ(readText(), "abc");
     EXPECT_TRUE(clipboardIsClosed());
 
     RawBlock b = rawGetBlock();
@@ -146,7 +154,7 @@ TEST_F(ClipboardTest, WrittenTextReadsBackAndSitsInABlockWithTwoZeroBytes) {
 TEST_F(ClipboardTest, WriteTakesTheTextUpToItsFirstNul) {
     const char buffer[] = "ab\0cd";
     writeClipboardText(buffer);
-    EXPECT_EQ(readClipboardText(), "ab");
+    EXPECT_EQ(readText(), "ab");
     RawBlock b = rawGetBlock();
     ASSERT_TRUE(b.has);
     ASSERT_GE(b.bytes.size(), 4u);
@@ -162,13 +170,13 @@ TEST_F(ClipboardTest, EmptyTextIsAnEmptyTextItem) {
     ASSERT_GE(b.bytes.size(), 2u);
     EXPECT_EQ(b.bytes[0], '\0');
     EXPECT_EQ(b.bytes[1], '\0');
-    EXPECT_EQ(readClipboardText(), "");
+    EXPECT_EQ(readText(), "");
 }
 
 TEST_F(ClipboardTest, LongTextFromAnotherWriterIsReadWhole) {
     const std::string text = pattern(70000);
     ASSERT_TRUE(rawSetText(text));
-    std::string got = readClipboardText().value_or("<unread>");
+    std::string got = readText().value_or("<unread>");
     EXPECT_EQ(got.size(), text.size());
     EXPECT_TRUE(got == text);
     EXPECT_TRUE(clipboardIsClosed());
@@ -177,16 +185,16 @@ TEST_F(ClipboardTest, LongTextFromAnotherWriterIsReadWhole) {
 TEST_F(ClipboardTest, ReadCopiesNoMoreThanTheCallerKeeps) {
     const std::string text = pattern(70000);
     ASSERT_TRUE(rawSetText(text));
-    EXPECT_EQ(readClipboardText(65535), text.substr(0, 65535));
-    EXPECT_EQ(readClipboardText(0), "");
+    EXPECT_EQ(readText(65535), text.substr(0, 65535));
+    EXPECT_EQ(readText(0), "");
     ASSERT_TRUE(rawSet({{CF_TEXT, {'a', 'b', '\0', 'c', 'd', '\0'}}}));
-    EXPECT_EQ(readClipboardText(5), "ab");
+    EXPECT_EQ(readText(5), "ab");
     EXPECT_TRUE(clipboardIsClosed());
 }
 
 TEST_F(ClipboardTest, ReadStopsAtTheFirstNul) {
     ASSERT_TRUE(rawSet({{CF_TEXT, {'a', 'b', '\0', 'c', 'd', '\0'}}}));
-    EXPECT_EQ(readClipboardText(), "ab");
+    EXPECT_EQ(readText(), "ab");
 }
 
 TEST_F(ClipboardTest, BlockWithoutNulIsNotReadPastItsEnd) {
@@ -194,7 +202,7 @@ TEST_F(ClipboardTest, BlockWithoutNulIsNotReadPastItsEnd) {
     const size_t n = 4097;
     const std::string text = pattern(n);
     ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf(text, false)}}));
-    std::string got = readClipboardText().value_or("<unread>");
+    std::string got = readText().value_or("<unread>");
     ASSERT_LE(got.size(), n);
     EXPECT_EQ(got, text.substr(0, got.size())) << "not a prefix of the block";
     // The platform makes the last byte of such a block its terminator.
@@ -213,12 +221,12 @@ TEST_F(ClipboardTest, ClipboardWithoutTextReadsAsEmpty) {
     ASSERT_TRUE(set);
     ASSERT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
 
-    EXPECT_EQ(readClipboardText(), "");
+    EXPECT_EQ(readText(), "");
     EXPECT_TRUE(clipboardIsClosed()) << "left open on the no-text path";
 
     // An entirely empty clipboard reads as empty too.
     ASSERT_TRUE(rawSet({}));
-    EXPECT_EQ(readClipboardText(), "");
+    EXPECT_EQ(readText(), "");
     EXPECT_TRUE(clipboardIsClosed());
 }
 
@@ -247,7 +255,199 @@ TEST_F(ClipboardTest, WriteReplacesEveryEarlierFormat) {
         ASSERT_GE(u.bytes.size(), 8u);
         EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(u.bytes.data())), L"new");
     }
-    EXPECT_EQ(readClipboardText(), "new");
+    EXPECT_EQ(readText(), "new");
+}
+
+std::vector<char> unitsOf(const std::u16string& s, bool terminate = true) {
+    std::vector<char> v(reinterpret_cast<const char*>(s.data()),
+                        reinterpret_cast<const char*>(s.data() + s.size()));
+    if (terminate) v.insert(v.end(), 2, '\0');
+    return v;
+}
+
+TEST_F(ClipboardTest, BothFormsAreReadInOneGoAndWrittenInOneEmptying) {
+    // Forms another program chose: the bridge takes each as it is, bounded.
+    const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \U0001F600";
+    ASSERT_TRUE(rawSet({{CF_UNICODETEXT, unitsOf(exact)}, {CF_TEXT, bytesOf("Gr\xFC\xDF" "e ? ?? ??")}}));
+    std::optional<ClipboardText> t = readClipboardText();
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(std::string(t->bytes), "Gr\xFC\xDF" "e ? ?? ??");
+    EXPECT_EQ(std::u16string(t->units), exact);
+    t = readClipboardText(4, 3);
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(std::string(t->bytes), "Gr\xFC\xDF");
+    EXPECT_EQ(std::u16string(t->units), u"Gr\u00FC");
+    // A Unicode block without a terminator, of an odd size: read to its end
+    // and no further.
+    ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf("abc")}, {CF_UNICODETEXT, unitsOf(u"xyz", false)}}));
+    t = readClipboardText();
+    ASSERT_TRUE(t.has_value());
+    EXPECT_LE(t->units.size(), 3u);
+    EXPECT_EQ(std::u16string(u"xyz").substr(0, t->units.size()), std::u16string(t->units));
+    EXPECT_TRUE(clipboardIsClosed());
+
+    DWORD before = GetClipboardSequenceNumber();
+    EXPECT_TRUE(writeClipboardText("Gr\xFC\xDF" "e ?", u"Gr\u00FC\u00DFe \u2192"));
+    EXPECT_NE(GetClipboardSequenceNumber(), before);
+    EXPECT_TRUE(clipboardIsClosed());
+    RawBlock u = rawGetBlock(CF_UNICODETEXT);
+    ASSERT_TRUE(u.has);
+    ASSERT_GE(u.bytes.size(), 16u);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(u.bytes.data())), u"Gr\u00FC\u00DFe \u2192");
+    RawBlock b = rawGetBlock(CF_TEXT);
+    ASSERT_TRUE(b.has);
+    ASSERT_GE(b.bytes.size(), 9u);
+    EXPECT_EQ(std::string(b.bytes.data(), 9), std::string("Gr\xFC\xDF" "e ?\0\0", 9));
+}
+
+// ---------------------------------------------------------------------------
+// An owner that promises text and then does not answer: a thread of this
+// program that hangs when asked to render, or a helper process (this program
+// again) that answers no message at all until released.
+
+LRESULT CALLBACK hungOwnerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_RENDERFORMAT) {
+        WaitForSingleObject(reinterpret_cast<HANDLE>(GetWindowLongPtrW(w, GWLP_USERDATA)), 30000);
+        const bool unicode = wp == CF_UNICODETEXT;
+        const size_t size = unicode ? sizeof u"late" : sizeof "late";
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, size);
+        std::memcpy(GlobalLock(h), unicode ? static_cast<const void*>(u"late") : "late", size);
+        GlobalUnlock(h);
+        if (!SetClipboardData(static_cast<UINT>(wp), h)) GlobalFree(h);
+        return 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+// Promises CF_TEXT and CF_UNICODETEXT, signals `ready`, hangs until `release`
+// if told to, and then renders "late" on request until `stop`.
+bool runHungOwner(HANDLE ready, HANDLE release, HANDLE stop, bool hangAlways) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = hungOwnerProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuillbankTestHungOwner";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    bool promised = false;
+    if (window && openClipboardWithin(OPEN_TIMEOUT_MS, window)) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(release));
+        EmptyClipboard();
+        SetClipboardData(CF_TEXT, nullptr);
+        SetClipboardData(CF_UNICODETEXT, nullptr);
+        CloseClipboard();
+        promised = IsClipboardFormatAvailable(CF_TEXT) != FALSE;
+    }
+    if (promised) SetEvent(ready);
+    if (hangAlways) WaitForSingleObject(release, 30000);
+    MSG msg;
+    while (MsgWaitForMultipleObjects(1, &stop, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    if (window) DestroyWindow(window);
+    return promised;
+}
+
+DWORD WINAPI hungOwnerThread(void* events) {
+    auto* e = static_cast<HANDLE*>(events);
+    return runHungOwner(e[0], e[1], e[2], false) ? 0 : 1;
+}
+
+class HungOwner {
+public:
+    enum Where { ThreadHangingInRender, ProcessAnsweringNothing };
+
+    explicit HungOwner(Where where) {
+        tag_ = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+        for (int i = 0; i < 3; ++i)
+            events_[i] = CreateEventA(nullptr, TRUE, FALSE, name(i).c_str());
+        if (where == ThreadHangingInRender) {
+            thread_ = CreateThread(nullptr, 0, hungOwnerThread, events_, 0, nullptr);
+        } else {
+            char self[MAX_PATH];
+            GetModuleFileNameA(nullptr, self, MAX_PATH);
+            std::string commandLine = std::string("\"") + self + "\" " + HANG_OWNER_ARG;
+            for (int i = 0; i < 3; ++i) commandLine += " " + name(i);
+            STARTUPINFOA si = {};
+            si.cb = sizeof si;
+            PROCESS_INFORMATION pi = {};
+            if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi)) {
+                CloseHandle(pi.hThread);
+                thread_ = pi.hProcess;
+            }
+        }
+        HANDLE waits[2] = {events_[0], thread_};
+        promised_ = thread_ && WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    ~HungOwner() {
+        SetEvent(events_[1]);
+        SetEvent(events_[2]);
+        if (thread_) {
+            if (WaitForSingleObject(thread_, 30000) != WAIT_OBJECT_0) TerminateProcess(thread_, 9);
+            CloseHandle(thread_);
+        }
+        for (HANDLE e : events_) CloseHandle(e);
+    }
+    bool promised() const { return promised_; }
+    void release() { SetEvent(events_[1]); }
+
+private:
+    std::string name(int i) const {
+        static const char* const kinds[3] = {"Ready", "Release", "Stop"};
+        return std::string("QuillbankTestHungOwner") + kinds[i] + "-" + tag_;
+    }
+
+    std::string tag_;
+    HANDLE events_[3] = {};  // ready, release, stop
+    HANDLE thread_ = nullptr;  // the owner's thread or process
+    bool promised_ = false;
+};
+
+// Waits, a bounded time, until the bridge can read again.
+std::optional<std::string> readOnceFree(DWORD timeoutMs = 20000) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        std::optional<std::string> t = readText();
+        if (t || GetTickCount64() >= deadline) return t;
+        Sleep(20);
+    }
+}
+
+TEST_F(ClipboardTest, AnOwnerThatHangsIsGivenUpOnAndItsLateTextDropped) {
+    DWORD took = 0;
+    {
+        HungOwner owner(HungOwner::ThreadHangingInRender);
+        ASSERT_TRUE(owner.promised());
+        ULONGLONG started = GetTickCount64();
+        EXPECT_EQ(readText(), std::nullopt) << "the owner never rendered";
+        took = static_cast<DWORD>(GetTickCount64() - started);
+        // While that exchange is stuck, every other one is refused at once.
+        started = GetTickCount64();
+        DWORD before = GetClipboardSequenceNumber();
+        EXPECT_EQ(readText(), std::nullopt);
+        EXPECT_FALSE(writeClipboardText("replacement"));
+        EXPECT_LT(GetTickCount64() - started, 200u) << "waited on a stuck exchange";
+        EXPECT_EQ(GetClipboardSequenceNumber(), before);
+        owner.release();
+        // Back to normal by itself.
+        EXPECT_EQ(readOnceFree(), "late");
+    }
+    EXPECT_GE(took, 900u) << "gave up before the owner had a fair chance";
+    EXPECT_LE(took, 2000u) << "waited on the owner for too long";
+}
+
+TEST_F(ClipboardTest, AWriteGivenUpBeforeItOpensTheClipboardNeverHappens) {
+    // An owner in another program that answers nothing at all makes
+    // OpenClipboard itself slow here, for longer than the bridge waits.
+    HungOwner owner(HungOwner::ProcessAnsweringNothing);
+    ASSERT_TRUE(owner.promised());
+    ULONGLONG started = GetTickCount64();
+    bool wrote = writeClipboardText("too late");
+    DWORD took = static_cast<DWORD>(GetTickCount64() - started);
+    EXPECT_LE(took, 2000u) << "waited on the owner for too long";
+    if (wrote) GTEST_SKIP() << "OpenClipboard did not wait for the hung owner here";
+    owner.release();
+    EXPECT_EQ(readOnceFree(), "late") << "the given-up write went through later";
 }
 
 // ---------------------------------------------------------------------------
@@ -285,7 +485,7 @@ DWORD WINAPI holdClipboardInThread(void* p) {
 void expectBusyClipboardUntouched() {
     DWORD before = GetClipboardSequenceNumber();
     ULONGLONG started = GetTickCount64();
-    EXPECT_EQ(readClipboardText(), std::nullopt) << "a busy clipboard read as a text";
+    EXPECT_EQ(readText(), std::nullopt) << "a busy clipboard read as a text";
     ULONGLONG took = GetTickCount64() - started;
     EXPECT_GE(took, 90u) << "gave up on a busy clipboard at once";
     EXPECT_LE(took, 600u);  // about 200 ms, with room for a loaded machine
@@ -317,7 +517,7 @@ TEST_F(ClipboardTest, ClipboardHeldByAnotherThreadIsLeftAlone) {
 
     // Free again: the earlier text is still there, and the bridge sees it.
     EXPECT_EQ(rawGetText(), "earlier");
-    EXPECT_EQ(readClipboardText(), "earlier");
+    EXPECT_EQ(readText(), "earlier");
 }
 
 TEST_F(ClipboardTest, ClipboardHeldByAnotherProcessIsLeftAlone) {
@@ -362,10 +562,17 @@ TEST_F(ClipboardTest, ClipboardHeldByAnotherProcessIsLeftAlone) {
     EXPECT_EQ(code, 0u);
 
     EXPECT_EQ(rawGetText(), "earlier");
-    EXPECT_EQ(readClipboardText(), "earlier");
+    EXPECT_EQ(readText(), "earlier");
 }
 
 }  // namespace
+
+int actAsHungOwner(const char* ready, const char* release, const char* stop) {
+    HANDLE events[3] = {OpenEventA(EVENT_MODIFY_STATE, FALSE, ready),
+                        OpenEventA(SYNCHRONIZE, FALSE, release), OpenEventA(SYNCHRONIZE, FALSE, stop)};
+    if (!events[0] || !events[1] || !events[2]) return 2;
+    return runHungOwner(events[0], events[1], events[2], true) ? 0 : 3;
+}
 
 int holdClipboardUntilReleased(const char* readyEventName, const char* releaseEventName) {
     HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyEventName);
