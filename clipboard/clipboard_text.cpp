@@ -11,12 +11,12 @@ namespace {
 // that out without the user noticing.
 constexpr int OPEN_ATTEMPTS = 20;
 constexpr DWORD OPEN_PAUSE_MS = 10;
-// On top of that, about one second for an owner that is slow to render. Past
+// On top of that, about one second for an owner that is slow to answer. Past
 // it the user has moved on: the exchange is given up.
 constexpr DWORD OWNER_WAIT_MS = 1000;
 constexpr DWORD EXCHANGE_WAIT_MS = OPEN_ATTEMPTS * OPEN_PAUSE_MS + OWNER_WAIT_MS;
 
-enum ExchangeState : LONG {
+enum ExchangeState {
     IDLE,       // the worker waits for a request
     RUNNING,    // the worker is on it, the caller waits
     COMMITTED,  // a write has the clipboard open and will go through
@@ -24,13 +24,15 @@ enum ExchangeState : LONG {
     ABANDONED,  // the caller gave up; the worker drops what it gets
 };
 
-// One exchange at a time, handed to the worker thread. The caller fills in
-// the request while the state is IDLE; the worker owns everything from
-// RUNNING until it sets DONE, or IDLE after an abandoned exchange.
+// One exchange at a time, handed to the worker thread under `lock`. The
+// caller fills in the request while the state is IDLE; the worker owns the
+// rest from RUNNING until it sets DONE, or IDLE after an abandoned exchange.
+// A lock and condition variables, not events: handing over costs no call
+// into the system when nobody waits long.
 struct Exchange {
-    volatile LONG state;
-    HANDLE request;  // auto-reset: wakes the worker
-    HANDLE done;     // manual-reset: reset by the caller before each request
+    SRWLOCK lock;
+    CONDITION_VARIABLE requested, finished;
+    ExchangeState state;
     bool write;
     // A read: the bounds, and the text found, in buffers reused each time.
     size_t maxBytes, maxUnits;
@@ -39,28 +41,21 @@ struct Exchange {
     char16_t* units;
     size_t unitCount, unitRoom;
     // A write: the blocks prepared by the caller; whatever the clipboard does
-    // not take is freed by the worker.
+    // not take is freed by whoever runs the write.
     HGLOBAL textBlock, unicodeBlock;
     bool ok;
 };
 
 Exchange* exchange;
 
-// Opening the clipboard, asking its owner to render, and emptying it (which
-// tells the owner) all wait for the owner, with the clipboard held open
-// meanwhile. An owner that answers nothing is found out first, a bounded
-// time, with a message that costs it nothing.
-bool ownerAnswers() {
-    HWND owner = GetClipboardOwner();
-    if (!owner) return true;
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OWNER_WAIT_MS,
-                               &result) ||
-           !IsWindow(owner);
+ExchangeState stateNow() {
+    AcquireSRWLockShared(&exchange->lock);
+    ExchangeState state = exchange->state;
+    ReleaseSRWLockShared(&exchange->lock);
+    return state;
 }
 
 bool openClipboardPatiently() {
-    if (!ownerAnswers()) return false;
     for (int attempt = 1;; ++attempt) {
         if (OpenClipboard(nullptr)) return true;
         if (attempt == OPEN_ATTEMPTS) return false;
@@ -92,9 +87,9 @@ size_t lengthWithin(const char16_t* p, size_t n) {
     return length;
 }
 
-// Copies a locked block of text units up to its first zero
-// element, never past the block's end (another program may hand over a
-// block without one), and at most `limit` elements of it.
+// Copies a locked block of text units up to its first zero unit, never past
+// the block's end (another program may hand over a block without one), and
+// at most `limit` units of it.
 template <typename Unit>
 bool copyBlock(HANDLE h, size_t limit, Unit*& buffer, size_t& room, size_t& count) {
     const Unit* p = h ? static_cast<const Unit*>(GlobalLock(h)) : nullptr;
@@ -111,22 +106,20 @@ bool copyBlock(HANDLE h, size_t limit, Unit*& buffer, size_t& room, size_t& coun
     return copied;
 }
 
-bool abandoned() { return exchange->state == ABANDONED; }
-
 void readOnWorker() {
     Exchange& x = *exchange;
     x.byteCount = 0;
     x.unitCount = 0;
     x.ok = false;
     if (!openClipboardPatiently()) return;
-    if (abandoned()) {
+    if (stateNow() == ABANDONED) {
         // Asking the owner to render now would only keep it busy for nothing.
     } else if (!IsClipboardFormatAvailable(CF_TEXT)) {
         x.ok = true;  // no text at all is an answer
     } else {
         // Text offered but out of reach is not; the exact form is a bonus.
         x.ok = copyBlock(GetClipboardData(CF_TEXT), x.maxBytes, x.bytes, x.byteRoom, x.byteCount);
-        if (x.ok && !abandoned() &&
+        if (x.ok && stateNow() != ABANDONED &&
             !copyBlock(GetClipboardData(CF_UNICODETEXT), x.maxUnits, x.units, x.unitRoom,
                        x.unitCount))
             x.unitCount = 0;
@@ -134,15 +127,36 @@ void readOnWorker() {
     CloseClipboard();
 }
 
-void writeOnWorker() {
+// Emptying the clipboard tells its owner, and waits for it. An owner that
+// answers nothing is found out first, a bounded time, with a message that
+// costs it nothing, before the clipboard is opened.
+bool ownerAnswers() {
+    HWND owner = GetClipboardOwner();
+    if (!owner) return true;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OWNER_WAIT_MS,
+                               &result) ||
+           !IsWindow(owner);
+}
+
+// Frees what the clipboard did not take.
+void dropBlocks() {
+    Exchange& x = *exchange;
+    if (x.unicodeBlock) GlobalFree(x.unicodeBlock);
+    if (x.textBlock) GlobalFree(x.textBlock);
+    x.unicodeBlock = x.textBlock = nullptr;
+}
+
+// Puts the prepared blocks on the clipboard once `mayCommit` agrees, with the
+// clipboard open. Once it is open here no other program can change it until
+// it closes, so a write that goes ahead puts only the text it was asked for
+// over what was there at the press.
+template <typename MayCommit>
+void writeBlocks(MayCommit mayCommit) {
     Exchange& x = *exchange;
     x.ok = false;
     if (openClipboardPatiently()) {
-        // Once the clipboard is open here, no other program can change it until
-        // it closes: from this point the write goes through even if the caller
-        // has given up meanwhile, and puts only the text it was asked for.
-        // Before it, a caller that gave up keeps the clipboard as it is.
-        if (InterlockedCompareExchange(&x.state, COMMITTED, RUNNING) == RUNNING) {
+        if (mayCommit()) {
             EmptyClipboard();
             if (x.unicodeBlock && SetClipboardData(CF_UNICODETEXT, x.unicodeBlock)) {
                 x.unicodeBlock = nullptr;  // the system owns it now
@@ -155,30 +169,46 @@ void writeOnWorker() {
         }
         CloseClipboard();
     }
-    if (x.unicodeBlock) GlobalFree(x.unicodeBlock);
-    if (x.textBlock) GlobalFree(x.textBlock);
-    x.unicodeBlock = x.textBlock = nullptr;
+    dropBlocks();
+}
+
+// From here the write goes through even if the caller gives up meanwhile;
+// a caller that gave up before keeps the clipboard as it is.
+bool commitWrite() {
+    AcquireSRWLockExclusive(&exchange->lock);
+    bool go = exchange->state == RUNNING;
+    if (go) exchange->state = COMMITTED;
+    ReleaseSRWLockExclusive(&exchange->lock);
+    return go;
+}
+
+void writeOnWorker() {
+    if (ownerAnswers()) {
+        writeBlocks(commitWrite);
+    } else {
+        exchange->ok = false;
+        dropBlocks();
+    }
 }
 
 DWORD WINAPI clipboardWorker(void*) {
     Exchange& x = *exchange;
+    AcquireSRWLockExclusive(&x.lock);
     for (;;) {
-        // Blocks with no time-out: an idle program wakes for nothing.
-        WaitForSingleObject(x.request, INFINITE);
+        // No time-out: an idle program wakes for nothing.
+        while (x.state != RUNNING) SleepConditionVariableSRW(&x.requested, &x.lock, INFINITE, 0);
+        ReleaseSRWLockExclusive(&x.lock);
         if (x.write)
             writeOnWorker();
         else
             readOnWorker();
-        LONG was = x.state;
-        while (was != ABANDONED) {
-            LONG seen = InterlockedCompareExchange(&x.state, DONE, was);
-            if (seen == was) break;
-            was = seen;
+        AcquireSRWLockExclusive(&x.lock);
+        if (x.state == ABANDONED) {
+            x.state = IDLE;  // too late: nobody takes it
+        } else {
+            x.state = DONE;
+            WakeConditionVariable(&x.finished);
         }
-        if (was == ABANDONED)
-            InterlockedExchange(&x.state, IDLE);  // too late: nobody takes it
-        else
-            SetEvent(x.done);
     }
 }
 
@@ -188,15 +218,13 @@ bool startWorker() {
     if (exchange) return true;
     auto* x = static_cast<Exchange*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Exchange)));
     if (!x) return false;
-    x->request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    x->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    InitializeSRWLock(&x->lock);
+    InitializeConditionVariable(&x->requested);
+    InitializeConditionVariable(&x->finished);
+    x->state = IDLE;
     exchange = x;
-    HANDLE thread = x->request && x->done
-                        ? CreateThread(nullptr, 0, clipboardWorker, nullptr, 0, nullptr)
-                        : nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, clipboardWorker, nullptr, 0, nullptr);
     if (!thread) {
-        if (x->request) CloseHandle(x->request);
-        if (x->done) CloseHandle(x->done);
         HeapFree(GetProcessHeap(), 0, x);
         exchange = nullptr;
         return false;
@@ -207,36 +235,27 @@ bool startWorker() {
 
 // True when a new exchange may start: the worker exists and no earlier one
 // is still stuck.
-bool exchangeFree() { return startWorker() && exchange->state == IDLE; }
+bool exchangeFree() { return startWorker() && stateNow() == IDLE; }
 
 // Hands the request to the worker and waits for it, a bounded time. The wait
-// takes no posted message, so no hotkey or click is handled in the middle of
-// this one; messages sent to this thread's windows are answered, as the
-// worker emptying a clipboard that one of them owns sends one.
+// takes no message at all, so no hotkey or click is handled in the middle of
+// this one.
 bool runExchange() {
     Exchange& x = *exchange;
-    ResetEvent(x.done);
-    InterlockedExchange(&x.state, RUNNING);
-    SetEvent(x.request);
+    AcquireSRWLockExclusive(&x.lock);
+    x.state = RUNNING;
+    WakeConditionVariable(&x.requested);
     const DWORD started = GetTickCount();
     for (;;) {
+        if (x.state != RUNNING && x.state != COMMITTED) break;
         DWORD waited = GetTickCount() - started;  // unsigned: right across a wrap
-        DWORD left = waited < EXCHANGE_WAIT_MS ? EXCHANGE_WAIT_MS - waited : 0;
-        DWORD woke = MsgWaitForMultipleObjects(1, &x.done, FALSE, left, QS_SENDMESSAGE);
-        if (woke != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (waited >= EXCHANGE_WAIT_MS) break;
+        SleepConditionVariableSRW(&x.finished, &x.lock, EXCHANGE_WAIT_MS - waited, 0);
     }
-    // Out of time, unless the worker finished just now.
-    for (LONG was = x.state;;) {
-        if (was == DONE) {
-            InterlockedExchange(&x.state, IDLE);
-            return true;
-        }
-        LONG seen = InterlockedCompareExchange(&x.state, ABANDONED, was);
-        if (seen == was) return false;
-        was = seen;
-    }
+    const bool done = x.state == DONE;
+    x.state = done ? IDLE : ABANDONED;
+    ReleaseSRWLockExclusive(&x.lock);
+    return done;
 }
 
 HGLOBAL blockWith(const void* data, size_t size, size_t zeros) {
@@ -250,6 +269,14 @@ HGLOBAL blockWith(const void* data, size_t size, size_t zeros) {
     if (size) std::memcpy(p, data, size);  // the zeros are there from the allocation
     GlobalUnlock(block);
     return block;
+}
+
+// A window of this thread owns the clipboard (the pad's text box after its
+// own Copy): emptying the clipboard tells it, which only this thread can
+// answer, and nothing of another program is waited for.
+bool ownedByThisThread() {
+    HWND owner = GetClipboardOwner();
+    return owner && GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId();
 }
 
 }  // namespace
@@ -282,5 +309,9 @@ bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
     exchange->write = true;
     exchange->textBlock = text;
     exchange->unicodeBlock = unicode;
+    if (ownedByThisThread()) {
+        writeBlocks([] { return true; });
+        return exchange->ok;
+    }
     return runExchange() && exchange->ok;
 }
