@@ -164,22 +164,11 @@ TEST_F(PadTest, StoringWorksWhileThePadIsOpen) {
 }
 
 TEST_F(PadTest, ForegroundGoesBackToTheEditorTheUserWasIn) {
-    wchar_t system[MAX_PATH] = {};
-    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
-    Process editor = Process::start(std::wstring(system) + L"\\notepad.exe");
-    ASSERT_TRUE(editor.valid());
-    HWND window = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            window = findOneTopLevel(editor.pid(), L"Notepad", nullptr);
-            return window && IsWindowVisible(window);
-        },
-        kStartWait))
-        << describeWindows(editor.pid());
-    HWND edit = FindWindowExW(window, nullptr, L"Edit", nullptr);
-    ASSERT_NE(edit, nullptr);
-    SetForegroundWindow(window);
-    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+    Notepad editor;
+    ASSERT_TRUE(editor.valid()) << describeWindows(editor.pid());
+    const HWND window = editor.window();
+    const HWND edit = editor.edit();
+    ASSERT_TRUE(editor.bringToFront());
 
     // Ctrl+C, type, Ctrl+C: then Ctrl+V goes straight into the editor.
     HWND pad = openPad();

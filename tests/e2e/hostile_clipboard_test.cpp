@@ -10,44 +10,8 @@ using namespace e2e;
 
 namespace {
 
-struct Block {
-    UINT format;
-    std::string bytes;  // the whole block, byte for byte: no NUL is added
-};
-
 bool openClipboardForDriver() {
     return waitUntil([] { return OpenClipboard(driverWindow()) != FALSE; }, 3000);
-}
-
-// Replaces the clipboard's contents with these blocks, each exactly as long
-// as its bytes.
-bool putBlocks(const std::vector<Block>& blocks) {
-    if (!openClipboardForDriver()) return false;
-    EmptyClipboard();
-    bool ok = true;
-    for (const Block& b : blocks) {
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, b.bytes.size());
-        if (!h) {
-            ok = false;
-            continue;
-        }
-        if (!b.bytes.empty()) {
-            char* p = static_cast<char*>(GlobalLock(h));
-            memcpy(p, b.bytes.data(), b.bytes.size());
-            GlobalUnlock(h);
-        }
-        if (!SetClipboardData(b.format, h)) {
-            GlobalFree(h);
-            ok = false;
-        }
-    }
-    CloseClipboard();
-    return ok;
-}
-
-std::string utf16Bytes(const std::wstring& text) {
-    std::string out(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-    return out;
 }
 
 // Another program that offers CF_TEXT by promise only (delayed rendering):
@@ -181,7 +145,7 @@ TEST_F(HostileTest, FormatsWithoutTextEmptyTheMemory) {
     ASSERT_TRUE(html && rtf && own);
     // Text-like bytes under names other than CF_TEXT are not text to the program.
     prefill(1);
-    ASSERT_TRUE(putBlocks({{html, std::string("Version:0.9\r\n<b>bold</b>", 26)},
+    ASSERT_TRUE(setClipboardBlocks({{html, std::string("Version:0.9\r\n<b>bold</b>", 26)},
                            {rtf, std::string("{\\rtf1 bold}", 13)},
                            {own, "private bytes"}}));
     ASSERT_TRUE(storeShows(1, 0)) << app.text(1028);
@@ -199,7 +163,7 @@ TEST_F(HostileTest, FormatsWithoutTextEmptyTheMemory) {
     header->biPlanes = 1;
     header->biBitCount = 32;
     header->biCompression = BI_RGB;
-    ASSERT_TRUE(putBlocks({{CF_DIB, dib}}));
+    ASSERT_TRUE(setClipboardBlocks({{CF_DIB, dib}}));
     ASSERT_TRUE(storeShows(2, 0)) << app.text(1029);
     EXPECT_EQ(app.text(1016), "");
     expectResponsive();
@@ -212,7 +176,7 @@ TEST_F(HostileTest, UnicodeOnlyTextArrivesAsTheAnsiCodePageHasIt) {
     // lacks: Greek, Japanese and one outside the BMP (a surrogate pair).
     const std::wstring unicode = L"Gr\u00FC\u00DFe \u20AC5 \u03A9 \u65E5\u672C \U0001F600!";
     prefill(3);
-    ASSERT_TRUE(putBlocks({{CF_UNICODETEXT, utf16Bytes(unicode)}}));
+    ASSERT_TRUE(setClipboardBlocks({{CF_UNICODETEXT, unicodeBlock(unicode)}}));
     // The system's conversion: best fit where it has one (Omega becomes O),
     // otherwise one '?' per UTF-16 unit, so the pair gives two.
     const std::string ansi = "Gr\xFC\xDF" "e \x80" "5 O ?\? ?\?!";
@@ -239,24 +203,24 @@ TEST_F(HostileTest, TextBlockWithoutNulIsTakenToItsEndAndNoFurther) {
     // A block of N bytes with no NUL in it: the system makes its last byte
     // the terminator, so N - 1 bytes are text, for every reader alike.
     prefill(4);
-    ASSERT_TRUE(putBlocks({{CF_TEXT, "abcdefgh"}}));
+    ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, "abcdefgh"}}));
     EXPECT_EQ(clipboardText().value_or("<none>"), "abcdefg");
     ASSERT_TRUE(storeShows(4, 7)) << app.text(1031);
     EXPECT_EQ(app.text(1018), "abcdefg");
 
     // One byte and no NUL: no text at all.
-    ASSERT_TRUE(putBlocks({{CF_TEXT, "x"}}));
+    ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, "x"}}));
     ASSERT_TRUE(storeShows(4, 0)) << app.text(1031);
     EXPECT_EQ(app.text(1018), "");
 
     // A NUL part way: the text ends there.
-    ASSERT_TRUE(putBlocks({{CF_TEXT, std::string("abc\0def", 7)}}));
+    ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, std::string("abc\0def", 7)}}));
     ASSERT_TRUE(storeShows(4, 3)) << app.text(1031);
     EXPECT_EQ(app.text(1018), "abc");
 
     // Longer than a memory and no NUL: cut to 65,535 bytes.
     const std::string big = pattern(70001);
-    ASSERT_TRUE(putBlocks({{CF_TEXT, big}}));
+    ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, big}}));
     ASSERT_TRUE(storeShows(4, 65535)) << app.text(1031);
     EXPECT_EQ(app.text(1018), big.substr(0, 65535));
     EXPECT_EQ(recall(4), big.substr(0, 65535));
