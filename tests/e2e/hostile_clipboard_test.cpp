@@ -1,8 +1,8 @@
-// Clipboards that another program has filled in awkward ways, or holds open,
-// while the program stores, recalls and finishes the pad. Whatever is there,
-// the program must take exactly what the CF_TEXT rule gives (and the Unicode
-// text only where it says the same), read nothing past a block's end, show no
-// box and keep working.
+// Clipboards that another program has filled in awkward ways, holds open, or
+// promises and then hangs on, while the program stores, recalls and finishes
+// the pad. Whatever is there, the program must take exactly what the CF_TEXT
+// rule gives (and the Unicode text only where it says the same), read nothing
+// past a block's end, show no box and keep answering.
 #include <gtest/gtest.h>
 
 #include "support/app.h"
@@ -35,6 +35,10 @@ public:
     }
     bool promised() const { return promised_; }
     LONG renderRequests() const { return requests_; }
+    // Waits until it has rendered its text for someone.
+    bool rendered(DWORD timeoutMs) const {
+        return waitUntil([&] { return rendered_ > 0; }, timeoutMs);
+    }
 
 private:
     static LRESULT CALLBACK proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -48,6 +52,7 @@ private:
                 memcpy(p, self->text_.c_str(), self->text_.size() + 1);
                 GlobalUnlock(h);
                 if (!SetClipboardData(CF_TEXT, h)) GlobalFree(h);
+                InterlockedIncrement(&self->rendered_);
             }
             return 0;
         }
@@ -94,6 +99,7 @@ private:
     HWND window_ = nullptr;
     bool promised_ = false;
     volatile LONG requests_ = 0;
+    volatile LONG rendered_ = 0;
 };
 
 class HostileTest : public AppTest {
@@ -139,6 +145,83 @@ protected:
         ASSERT_TRUE(back.text && back.unicode) << "Ctrl+" << d << " put no text on the clipboard";
         EXPECT_TRUE(sameText(bytes, *back.text)) << "CF_TEXT after Ctrl+" << d;
         EXPECT_TRUE(sameText(unicode, *back.unicode)) << "CF_UNICODETEXT after Ctrl+" << d;
+    }
+
+    // Within 3 s of a press that needs the clipboard, whatever its owner
+    // does, the program handles the next hotkey: Alt+V, pressed right after,
+    // flips the main window's visibility. With `lateMs`, a flip that misses
+    // the 3 s is waited for that much longer, so that the next step starts
+    // with no Alt+V pending. How long it took is printed. True once flipped.
+    bool expectNextHotkeyWithin3s(ULONGLONG pressedAt, const std::string& what, DWORD lateMs = 0) {
+        const bool visibleBefore = IsWindowVisible(app.main()) != FALSE;
+        auto flippedNow = [&] { return (IsWindowVisible(app.main()) != FALSE) != visibleBefore; };
+        pressAlt('V');
+        const ULONGLONG elapsed = GetTickCount64() - pressedAt;
+        const bool flipped = waitUntil(flippedNow, elapsed >= 3000 ? 0 : static_cast<DWORD>(3000 - elapsed));
+        const bool late = !flipped && lateMs && waitUntil(flippedNow, lateMs);
+        printf("[hung owner] %s: Alt+V %s after %llu ms\n", what.c_str(),
+               flipped ? "answered" : late ? "answered LATE" : "NOT answered", GetTickCount64() - pressedAt);
+        fflush(stdout);
+        EXPECT_TRUE(flipped) << what << ": Alt+V was not handled within 3 s of the press";
+        return flipped || late;
+    }
+
+    // Once every Alt+V pressed so far has been handled (`visibleByNow`),
+    // shows the main window again if it is hidden.
+    void showMainWindowAgain(bool visibleByNow) {
+        ASSERT_TRUE(waitUntil([&] { return (IsWindowVisible(app.main()) != FALSE) == visibleByNow; }))
+            << "an Alt+V was never handled";
+        if (!visibleByNow) {
+            pressAlt('V');
+            ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(app.main()) != FALSE; }));
+        }
+    }
+
+    // Presses Alt+d until the row shows `text`: a press that finds an
+    // earlier exchange still ending is refused, the one after works.
+    bool storeSoon(int d, const std::string& text) {
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            pressAlt(digitKey(d));
+            if (waitUntil([&] { return app.text(rowOf(d).size) == sizeLabel(text.size()); }, 2500))
+                return app.text(rowOf(d).contents) == text;
+        }
+        return false;
+    }
+
+    // A store while the clipboard's owner hangs in `mode`: memory 6 and its
+    // row stay as they were, the next hotkey is handled within 3 s, the
+    // owner's late answer is dropped, and once it answers again a store
+    // takes its text.
+    void storeWithHungOwner(HungOwner::Mode mode, const char* name) {
+        ASSERT_TRUE(app.store(6, "kept six")) << app.text(1033);
+        const std::wstring late = L"late owner text";
+        HungOwner owner(mode, late);
+        ASSERT_TRUE(owner.ready()) << "the helper did not take the clipboard";
+        const ULONGLONG pressed = GetTickCount64();
+        pressAlt('6');
+        if (mode == HungOwner::Mode::InRender) {
+            ASSERT_TRUE(owner.asked()) << "the program never asked the owner to render";
+        }
+        expectNextHotkeyWithin3s(pressed, std::string("Alt+6, owner hung ") + name);
+        EXPECT_EQ(app.text(1020), "kept six");
+        EXPECT_EQ(app.text(1033), sizeLabel(8));
+        EXPECT_TRUE(app.boxes().empty()) << describeWindows(app.pid());
+
+        // Released after the program gave up: what the owner now renders for
+        // the abandoned read must never reach memory 6. A late store would
+        // follow the rendering within moments.
+        owner.release();
+        owner.rendered(3000);
+        EXPECT_FALSE(waitUntil([&] { return app.text(1033) != sizeLabel(8); }, 1500))
+            << "the late text was stored: " << app.text(1020);
+        EXPECT_EQ(app.text(1020), "kept six");
+        showMainWindowAgain(false);
+
+        // The owner answers now: the next store takes its text.
+        EXPECT_TRUE(storeSoon(6, narrow(late))) << app.text(1020) << " |" << app.text(1033);
+        EXPECT_TRUE(sameText(late, windowText(app.control(1020))));
+        EXPECT_EQ(owner.end(), std::optional<DWORD>(0));
+        expectResponsive();
     }
 
     int probes_ = 0;
@@ -301,14 +384,20 @@ TEST_F(HostileTest, TextOfferedByPromiseIsFetchedOrMissedQuietly) {
         EXPECT_EQ(app.text(1033), sizeLabel(18));
     }
     {
-        // Slow: the owner takes 3 s to answer; the program waits for it and
-        // then carries on.
+        // Slow: the owner takes 3 s to answer, longer than the program
+        // waits. It gives up and keeps the memory; the late text is dropped,
+        // not stored afterwards.
+        prefill(7);
         PromisingOwner owner(PromisingOwner::Mode::StallThenRender, "late", 3000);
         ASSERT_TRUE(owner.promised());
-        ASSERT_TRUE(storeShows(6, 4)) << app.text(1033);
-        EXPECT_EQ(app.text(1020), "late");
+        pressAlt('6');
+        ASSERT_TRUE(owner.rendered(kShortWait));
+        ASSERT_TRUE(app.emptyByClick(7));
+        EXPECT_EQ(app.text(1020), "rendered on demand");
+        EXPECT_EQ(app.text(1033), sizeLabel(18));
     }
     expectResponsive();
+    EXPECT_EQ(app.text(1020), "rendered on demand");
 }
 
 // ---- a clipboard held open by another program -------------------------------
@@ -369,4 +458,107 @@ TEST_F(HostileTest, HeldClipboardIsWaitedForAndNothingTypedOrRecalledIsLost) {
     }
     EXPECT_EQ(clipboardText().value_or("<none>"), "one");
     expectResponsive();
+}
+
+// ---- a clipboard owner that stops answering ---------------------------------
+
+TEST_F(HostileTest, StoreGivesUpOnAnOwnerHungBeforeThePress) {
+    storeWithHungOwner(HungOwner::Mode::Before, "before the press");
+}
+
+TEST_F(HostileTest, StoreGivesUpOnAnOwnerHungInsideRendering) {
+    storeWithHungOwner(HungOwner::Mode::InRender, "inside WM_RENDERFORMAT");
+}
+
+TEST_F(HostileTest, RecallAndPadGiveUpOnAHungOwnerAndWorkOnceItAnswers) {
+    ASSERT_TRUE(app.store(2, "two"));
+    auto openPadWith = [&](const wchar_t* text) -> HWND {
+        pressCtrl('C');
+        HWND pad = nullptr;
+        if (!waitUntil([&] { return (pad = app.pad()) && IsWindowVisible(pad); })) return nullptr;
+        typeText(text);
+        if (!waitUntil([&] { return windowText(GetDlgItem(pad, 1001)) == text; })) return nullptr;
+        return pad;
+    };
+    HWND pad = openPadWith(L"pad text");
+    ASSERT_NE(pad, nullptr) << describeWindows(app.pid());
+    auto padKeptItsText = [&] {
+        return IsWindow(pad) && IsWindowVisible(pad) && windowText(GetDlgItem(pad, 1001)) == L"pad text";
+    };
+    {
+        HungOwner owner(HungOwner::Mode::Before, L"owner text");
+        ASSERT_TRUE(owner.ready()) << "the helper did not take the clipboard";
+        ULONGLONG pressed = GetTickCount64();
+        pressCtrl('2');
+        ASSERT_TRUE(expectNextHotkeyWithin3s(pressed, "Ctrl+2, owner hung", kShortWait));
+        // The recall may still be stuck: finishing the pad now is refused at
+        // once, or gives up as quickly.
+        pressed = GetTickCount64();
+        pressCtrl('C');
+        expectNextHotkeyWithin3s(pressed, "Ctrl+C on the pad behind the stuck recall", kShortWait);
+        EXPECT_TRUE(app.boxes().empty()) << describeWindows(app.pid());
+        EXPECT_EQ(owner.end(), std::optional<DWORD>(0));
+    }
+    showMainWindowAgain(true);
+    // Still there once the owner has answered and every press is handled.
+    EXPECT_TRUE(padKeptItsText()) << describeWindows(app.pid());
+    // Left alone, or written by a recall that had already begun: nothing else.
+    const ClipboardTexts now = clipboardTexts();
+    EXPECT_TRUE(now.text == "owner text" || now.text == "two") << now.text.value_or("<none>");
+
+    // The owner is gone: Ctrl+2 works again.
+    bool recalled = false;
+    for (int attempt = 0; attempt < 6 && !recalled; ++attempt) {
+        const DWORD before = clipboardSequence();
+        pressCtrl('2');
+        recalled = waitClipboardChange(before, 2500) && clipboardText() == "two";
+    }
+    EXPECT_TRUE(recalled) << clipboardText().value_or("<none>");
+
+    // The pad's own write with the owner hung: the pad stays with its text.
+    if (!IsWindow(pad)) pad = openPadWith(L"pad text");
+    ASSERT_NE(pad, nullptr) << describeWindows(app.pid());
+    {
+        HungOwner owner(HungOwner::Mode::Before, L"second owner");
+        ASSERT_TRUE(owner.ready()) << "the helper did not take the clipboard";
+        const ULONGLONG pressed = GetTickCount64();
+        pressCtrl('C');
+        expectNextHotkeyWithin3s(pressed, "Ctrl+C on the pad, owner hung", kShortWait);
+        EXPECT_EQ(owner.end(), std::optional<DWORD>(0));
+    }
+    showMainWindowAgain(false);
+    EXPECT_TRUE(padKeptItsText()) << describeWindows(app.pid());
+    // And the next Ctrl+C delivers it; a press that finds the earlier write
+    // still ending is refused and leaves the pad up for the one after.
+    for (int attempt = 0; attempt < 6 && IsWindow(pad); ++attempt) {
+        pressCtrl('C');
+        waitUntil([&] { return !IsWindow(pad); }, 2500);
+    }
+    EXPECT_FALSE(IsWindow(pad)) << describeWindows(app.pid());
+    const ClipboardTexts delivered = clipboardTexts();
+    EXPECT_EQ(delivered.text, "pad text");
+    EXPECT_EQ(delivered.unicode, L"pad text");
+    EXPECT_TRUE(app.pads().empty()) << describeWindows(app.pid());
+    expectResponsive();
+}
+
+TEST_F(HostileTest, AltEscWhileAnExchangeIsStuckSaysGoodbyeAndEndsWithCodeZero) {
+    ASSERT_TRUE(app.store(6, "kept six"));
+    HungOwner owner(HungOwner::Mode::Before, L"never rendered");
+    ASSERT_TRUE(owner.ready()) << "the helper did not take the clipboard";
+    const ULONGLONG pressed = GetTickCount64();
+    pressAlt('6');
+    pressAlt(VK_ESCAPE);
+    HWND box = waitForMessageBox(app.pid());
+    printf("[hung owner] Alt+Esc after Alt+6: farewell box %s after %llu ms\n", box ? "shown" : "NOT shown",
+           GetTickCount64() - pressed);
+    fflush(stdout);
+    ASSERT_NE(box, nullptr) << "no farewell box while the owner hangs" << describeWindows(app.pid());
+    EXPECT_EQ(messageBoxText(box), "See you soon ...");
+    dismissMessageBox(box);
+    const std::optional<DWORD> code = app.process().waitExit(kShortWait);
+    ASSERT_TRUE(code.has_value()) << "still running with the exchange stuck" << describeWindows(app.pid());
+    EXPECT_EQ(*code, 0u);
+    // It ended while the owner still hung.
+    EXPECT_FALSE(owner.rendered(0));
 }
