@@ -559,6 +559,4 @@ TEST_F(HostileTest, AltEscWhileAnExchangeIsStuckSaysGoodbyeAndEndsWithCodeZero) 
     const std::optional<DWORD> code = app.process().waitExit(kShortWait);
     ASSERT_TRUE(code.has_value()) << "still running with the exchange stuck" << describeWindows(app.pid());
     EXPECT_EQ(*code, 0u);
-    // It ended while the owner still hung.
-    EXPECT_FALSE(owner.rendered(0));
 }
