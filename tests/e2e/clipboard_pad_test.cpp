@@ -89,6 +89,34 @@ TEST_F(PadTest, TypedLinesGoToTheClipboardWithCrLf) {
     EXPECT_EQ(clipboardText().value_or("<none>"), "");
 }
 
+TEST_F(PadTest, MixedScriptTextGoesToTheClipboardExactly) {
+    ASSERT_TRUE(ansiCodePageIsSingleByte()) << "code page " << GetACP() << " is not a single-byte one";
+    HWND pad = openPad();
+    ASSERT_NE(pad, nullptr);
+    typeText(typedForm(kMixedScriptText));
+    ASSERT_TRUE(waitUntil([&] { return windowText(GetDlgItem(pad, 1001)) == kMixedScriptText; }))
+        << sameText(kMixedScriptText, windowText(GetDlgItem(pad, 1001))).message();
+    finishPad(pad);
+    ClipboardTexts got = clipboardTexts();
+    EXPECT_TRUE(sameText(kMixedScriptText, got.unicode.value_or(L"<none>"))) << "CF_UNICODETEXT";
+    EXPECT_EQ(got.text, narrow(kMixedScriptText));
+
+    // More than the pad hands over, set by another program: the first
+    // 32,767 UTF-16 units, and the ANSI form cut at 32,767 bytes.
+    HWND again = openPad();
+    ASSERT_NE(again, nullptr);
+    std::wstring longer;
+    while (longer.size() < 40000) longer += L"\u03A9\u00E9a\u6771 \u2713-";
+    DWORD_PTR r = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(GetDlgItem(again, 1001), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longer.c_str()),
+                                    SMTO_ABORTIFHUNG, 5000, &r));
+    ASSERT_EQ(windowText(GetDlgItem(again, 1001)).size(), longer.size());
+    finishPad(again);
+    got = clipboardTexts();
+    EXPECT_TRUE(sameText(longer.substr(0, 32767), got.unicode.value_or(L"<none>"))) << "CF_UNICODETEXT";
+    EXPECT_TRUE(sameText(narrow(longer).substr(0, 32767), got.text.value_or("<none>"))) << "CF_TEXT";
+}
+
 TEST_F(PadTest, TwoPressesWithNothingTypedLeaveAnEmptyText) {
     ASSERT_TRUE(setClipboardText("before"));
     HWND pad = openPad();
@@ -164,22 +192,11 @@ TEST_F(PadTest, StoringWorksWhileThePadIsOpen) {
 }
 
 TEST_F(PadTest, ForegroundGoesBackToTheEditorTheUserWasIn) {
-    wchar_t system[MAX_PATH] = {};
-    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
-    Process editor = Process::start(std::wstring(system) + L"\\notepad.exe");
-    ASSERT_TRUE(editor.valid());
-    HWND window = nullptr;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            window = findOneTopLevel(editor.pid(), L"Notepad", nullptr);
-            return window && IsWindowVisible(window);
-        },
-        kStartWait))
-        << describeWindows(editor.pid());
-    HWND edit = FindWindowExW(window, nullptr, L"Edit", nullptr);
-    ASSERT_NE(edit, nullptr);
-    SetForegroundWindow(window);
-    ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+    Notepad editor;
+    ASSERT_TRUE(editor.valid()) << describeWindows(editor.pid());
+    const HWND window = editor.window();
+    const HWND edit = editor.edit();
+    ASSERT_TRUE(editor.bringToFront());
 
     // Ctrl+C, type, Ctrl+C: then Ctrl+V goes straight into the editor.
     HWND pad = openPad();

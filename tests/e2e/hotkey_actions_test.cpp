@@ -186,6 +186,45 @@ TEST_F(RecallTest, RecallOnlyWritesAndStoreOnlyReads) {
     EXPECT_EQ(app.text(1036), " 5 bytes");
 }
 
+TEST_F(RecallTest, MixedScriptTextCopiedInNotepadIsPastedBackExactly) {
+    // A UTF-8 code page would carry every text through CF_TEXT unharmed.
+    printf("[exact text] ANSI code page %u\n", GetACP());
+    ASSERT_TRUE(ansiCodePageIsSingleByte()) << "code page " << GetACP() << " is not a single-byte one";
+    Notepad editor;
+    ASSERT_TRUE(editor.valid()) << describeWindows(editor.pid());
+    ASSERT_TRUE(editor.bringToFront());
+    typeText(typedForm(kMixedScriptText));
+    ASSERT_TRUE(waitUntil([&] { return editor.text() == kMixedScriptText; }))
+        << sameText(kMixedScriptText, editor.text()).message();
+
+    DWORD before = clipboardSequence();
+    editor.selectAllAndCopy();
+    ASSERT_TRUE(waitClipboardChange(before)) << "notepad did not copy";
+    // What notepad offers: its own text, and the system's ANSI form of it.
+    const ClipboardTexts offered = clipboardTexts();
+    ASSERT_TRUE(offered.text.has_value());
+    ASSERT_TRUE(sameText(kMixedScriptText, offered.unicode.value_or(L"<none>")));
+    pressAlt('2');
+    ASSERT_TRUE(waitUntil([&] { return app.text(1029) == sizeLabel(offered.text->size()); })) << app.text(1029);
+    EXPECT_TRUE(sameText(kMixedScriptText, windowText(app.control(1016)))) << "contents label";
+
+    ASSERT_TRUE(setClipboardText("something else"));
+    before = clipboardSequence();
+    pressCtrl('2');
+    ASSERT_TRUE(waitClipboardChange(before));
+    const ClipboardTexts recalled = clipboardTexts();
+    EXPECT_EQ(recalled.text, offered.text);
+    EXPECT_TRUE(sameText(kMixedScriptText, recalled.unicode.value_or(L"<none>"))) << "CF_UNICODETEXT";
+
+    // Pasted into notepad again: the text the user copied.
+    editor.clear();
+    ASSERT_TRUE(waitUntil([&] { return editor.text().empty(); })) << editor.text().size() << " units left";
+    pressCtrl('V');
+    ASSERT_TRUE(waitUntil([&] { return !editor.text().empty(); })) << "nothing was pasted";
+    EXPECT_TRUE(sameText(kMixedScriptText, editor.text())) << "pasted into notepad";
+    EXPECT_TRUE(app.boxes().empty());
+}
+
 // ---- hiding and showing --------------------------------------------------
 
 class VisibilityTest : public AppTest {};

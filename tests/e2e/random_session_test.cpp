@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <random>
 
@@ -23,9 +24,19 @@ namespace {
 
 constexpr DWORD kStepWait = 20000;  // a hide or destroy alone costs Wine about 2 s
 
-enum Kind { Store, Recall, Click, ToggleWindow, Help, PadKey, Type, ClosePad, Dismiss, Exit, KindCount };
-const char* const kKindNames[KindCount] = {"store", "recall", "click",   "alt+v",   "alt+h",
-                                           "ctrl+c", "type",  "sysclose", "dismiss", "exit"};
+enum Kind { Store, Recall, Click, ToggleWindow, Help, PadKey, Type, ClosePad, Dismiss, Exit, Hung, KindCount };
+const char* const kKindNames[KindCount] = {"store",    "recall",  "click", "alt+v", "alt+h",     "ctrl+c",
+                                           "type",     "sysclose", "dismiss", "exit", "hung-owner"};
+
+// Pieces of text other programs offer: ASCII, letters and signs the ANSI code
+// page has, some it has only a best fit for (Greek), some it lacks (arrows,
+// check marks, Cyrillic, Hebrew, Japanese), characters outside the BMP
+// (surrogate pairs) and line ends.
+const wchar_t* const kMixedPieces[] = {
+    L"a", L"Z", L"7", L" ", L".", L"\u00E9", L"\u00FC", L"\u00DF", L"\u00A3", L"\u20AC", L"\u201C",
+    L"\u03A9", L"\u03BC", L"\u03AD", L"\u2192", L"\u2713", L"\u0416", L"\u05E9", L"\u6771", L"\u4EAC",
+    L"\U0001F600", L"\U0001F389", L"\r\n",
+};
 
 bool isHelpText(const std::string& text) {
     return text.size() == 1211 && text.rfind("This is the Program Help\r\n", 0) == 0;
@@ -40,7 +51,7 @@ public:
         model::Snapshot s;
         for (const RowIds& row : kRows) {
             auto& r = s.rows[row.digit];
-            r.contents = app_.text(row.contents);
+            r.contents = windowText(app_.control(row.contents));
             r.size = app_.text(row.size);
             r.bar = app_.pos(row.fill);
         }
@@ -54,7 +65,7 @@ public:
                 s.boxes.pop_back();
                 ++s.padsShown;
                 s.padEnabled = IsWindowEnabled(w) != FALSE;
-                s.padText = windowTextAnsi(GetDlgItem(w, 1001));
+                s.padText = windowText(GetDlgItem(w, 1001));
             }
         }
         std::sort(s.boxes.begin(), s.boxes.end());
@@ -66,7 +77,8 @@ public:
     bool run(unsigned long long steps) {
         const auto started = std::chrono::steady_clock::now();
         // The session starts from whatever an earlier program left on the clipboard.
-        model_.putOnClipboard(e2e::clipboardText());
+        const ClipboardTexts start = clipboardTexts();
+        model_.offer(start.text, start.unicode);
         if (!check("start", false, clipboardSequence(), {})) return false;
         for (step_ = 1; step_ <= steps; ++step_)
             if (!randomStep()) return false;
@@ -104,6 +116,8 @@ private:
         if (model_.padShown() && model_.padEnabled() && model_.padText().size() < 300) menu.push_back({Type, 14});
         if (model_.padShown()) menu.push_back({ClosePad, 1});
         if (!boxes.empty()) menu.push_back({Dismiss, 25});
+        // Each costs more than a second of the program's wait: rare.
+        menu.push_back({Hung, 2});
 
         int total = 0;
         for (auto& [kind, weight] : menu) total += weight;
@@ -126,6 +140,7 @@ private:
             case Type: return type();
             case ClosePad: return closePad();
             case Dismiss: return dismiss(boxes[std::uniform_int_distribution<size_t>(0, boxes.size() - 1)(rng_)]);
+            case Hung: return hungOwner();
             default: return false;
         }
     }
@@ -143,8 +158,22 @@ private:
         return full[std::uniform_int_distribution<size_t>(0, full.size() - 1)(rng_)];
     }
 
-    // The clipboard texts a user's other programs leave behind.
-    std::optional<std::string> clipboardText(std::string& what) {
+    std::wstring mixedText(size_t pieces) {
+        std::uniform_int_distribution<size_t> piece(0, std::size(kMixedPieces) - 1);
+        std::wstring out;
+        while (pieces--) out += kMixedPieces[piece(rng_)];
+        return out;
+    }
+
+    // What a user's other programs leave on the clipboard: CF_TEXT alone, a
+    // Unicode text alone (the system makes the other form), or both forms,
+    // saying the same or not.
+    struct Offer {
+        std::string what;
+        std::optional<std::string> text;
+        std::optional<std::wstring> unicode;
+    };
+    Offer clipboardOffer() {
         auto bytes = [&](size_t n, int lo, int hi) {
             std::uniform_int_distribution<int> b(lo, hi);
             std::string s(n, ' ');
@@ -152,32 +181,63 @@ private:
             return s;
         };
         auto len = [&](size_t lo, size_t hi) { return std::uniform_int_distribution<size_t>(lo, hi)(rng_); };
-        switch (std::uniform_int_distribution<int>(0, 10)(rng_)) {
-            case 0: what = "no text"; return std::nullopt;
-            case 1: what = "one blank"; return std::string(" ");
+        switch (std::uniform_int_distribution<int>(0, 14)(rng_)) {
+            case 0: return {"no text", std::nullopt, std::nullopt};
+            case 1: return {"one blank", std::string(" "), std::nullopt};
             case 2: {
-                what = "NUL inside";
                 std::string s = bytes(len(0, 6), 'a', 'z');
                 s += '\0';
-                return s + bytes(len(1, 6), 'A', 'Z');
+                return {"NUL inside", s + bytes(len(1, 6), 'A', 'Z'), std::nullopt};
             }
-            case 3: what = "65535 bytes"; return bytes(65535, 0x21, 0x7E);
-            case 4: what = "65536 bytes"; return bytes(65536, 0x21, 0x7E);
-            case 5: what = "70000 bytes"; return bytes(70000, 0x21, 0x7E);
-            case 6: what = "high ANSI"; return bytes(len(1, 40), 0x80, 0xFF);
-            case 7: what = "CR LF"; return bytes(len(0, 10), 'a', 'z') + "\r\n" + bytes(len(0, 10), 'a', 'z');
-            default: what = "short"; return bytes(len(1, 30), 0x20, 0x7E);
+            case 3: return {"65535 bytes", bytes(65535, 0x21, 0x7E), std::nullopt};
+            case 4: return {"65536 bytes", bytes(65536, 0x21, 0x7E), std::nullopt};
+            case 5: return {"70000 bytes", bytes(70000, 0x21, 0x7E), std::nullopt};
+            case 6: return {"high ANSI", bytes(len(1, 40), 0x80, 0xFF), std::nullopt};
+            case 7:
+                return {"CR LF", bytes(len(0, 10), 'a', 'z') + "\r\n" + bytes(len(0, 10), 'a', 'z'), std::nullopt};
+            case 8: return {"mixed script, Unicode only", std::nullopt, mixedText(len(1, 40))};
+            case 9: {
+                const std::wstring u = mixedText(len(1, 40));
+                return {"mixed script, both forms alike", model::toAnsi(u), u};
+            }
+            case 10: {
+                // The bytes say something else: one byte changed, or another text.
+                const std::wstring u = mixedText(len(1, 40));
+                std::string b = model::toAnsi(u);
+                if (len(0, 1)) {
+                    char& c = b[len(0, b.size() - 1)];
+                    c = c == 'x' ? 'y' : 'x';
+                } else {
+                    b = bytes(len(1, 20), 0x20, 0x7E);
+                }
+                return {"mixed script, forms that differ", b, u};
+            }
+            case 11: {
+                // Longer than a memory, so that its cut sometimes falls
+                // inside a surrogate pair.
+                if (len(0, 3)) return {"short", bytes(len(1, 30), 0x20, 0x7E), std::nullopt};
+                std::wstring u = mixedText(len(65450, 65530));
+                while (u.size() < 65540) u += mixedText(1);
+                return {"long mixed script, Unicode only", std::nullopt, u};
+            }
+            default: return {"short", bytes(len(1, 30), 0x20, 0x7E), std::nullopt};
         }
     }
 
     bool store(int d) {
-        std::string what;
-        std::optional<std::string> text = clipboardText(what);
-        bool placed = text ? setClipboardText(*text) : emptyClipboard();
-        if (!placed) return fail("could not set the clipboard for Alt+" + std::to_string(d));
-        model_.putOnClipboard(text);
-        return act(Store, "Alt+" + std::to_string(d) + " with " + what, false,
-                   [&] { model_.store(d); }, [&] { pressAlt(digitKey(d)); });
+        // Now and then the clipboard is stored as it is: what a recall, the
+        // pad or another program left there.
+        if (std::uniform_int_distribution<int>(0, 9)(rng_) == 0)
+            return act(Store, "Alt+" + std::to_string(d) + " with the clipboard as it is", false,
+                       [&] { model_.store(d); }, [&] { pressAlt(digitKey(d)); });
+        const Offer offer = clipboardOffer();
+        std::vector<ClipboardBlock> blocks;
+        if (offer.text) blocks.push_back({CF_TEXT, *offer.text + '\0'});
+        if (offer.unicode) blocks.push_back({CF_UNICODETEXT, unicodeBlock(*offer.unicode)});
+        if (!setClipboardBlocks(blocks)) return fail("could not set the clipboard for Alt+" + std::to_string(d));
+        model_.offer(offer.text, offer.unicode);
+        return act(Store, "Alt+" + std::to_string(d) + " with " + offer.what, false, [&] { model_.store(d); },
+                   [&] { pressAlt(digitKey(d)); });
     }
 
     bool recall(int d) {
@@ -236,17 +296,20 @@ private:
         if (!SendMessageTimeoutW(box, EM_GETSEL, 0, 0, SMTO_NORMAL, 3000, &selection))
             return fail("the pad's text box does not answer");
         const size_t from = LOWORD(selection), to = HIWORD(selection);
+        // Letters the code page has, a few it lacks, and (as the last key)
+        // one outside the BMP, typed as its two halves.
         static const wchar_t kLetters[] =
-            L"abcdefghijklmnopqrstuvwxyz ABCXYZ0123456789.,;-!?\n\u00e9\u00fc\u00df\u00f1\u00a3";
-        std::uniform_int_distribution<size_t> letter(0, wcslen(kLetters) - 1);
+            L"abcdefghijklmnopqrstuvwxyz ABCXYZ0123456789.,;-!?\n\u00e9\u00fc\u00df\u00f1\u00a3\u03A9\u6771\u2713";
+        std::uniform_int_distribution<size_t> letter(0, wcslen(kLetters));
         std::wstring chunk;
-        for (size_t n = std::uniform_int_distribution<size_t>(1, 8)(rng_); n; --n)
-            chunk += kLetters[letter(rng_)];
+        for (size_t n = std::uniform_int_distribution<size_t>(1, 8)(rng_); n; --n) {
+            const size_t k = letter(rng_);
+            chunk += k < wcslen(kLetters) ? std::wstring(1, kLetters[k]) : std::wstring(L"\U0001F600");
+        }
         std::wstring crlf;
         for (wchar_t c : chunk) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-        const std::string ansi = narrow(crlf);
-        return act(Type, "type " + model::brief(ansi) + " at " + std::to_string(from) + ".." + std::to_string(to),
-                   false, [&] { model_.typeIntoPad(ansi, from, to); }, [&] { typeText(chunk); });
+        return act(Type, "type " + model::brief(crlf) + " at " + std::to_string(from) + ".." + std::to_string(to),
+                   false, [&] { model_.typeIntoPad(crlf, from, to); }, [&] { typeText(chunk); });
     }
 
     bool closePad() {
@@ -262,6 +325,64 @@ private:
         HWND box = found->second;
         return act(Dismiss, "OK on " + model::brief(messageBoxText(box)), false,
                    [&] { model_.dismiss(frameId); }, [&] { dismissMessageBox(box); });
+    }
+
+    // Another program's clipboard owner hangs while a press needs the
+    // clipboard: a store, a recall of a memory that holds something, or the
+    // pad's finishing Ctrl+C. The program gives up: nothing changes, the
+    // clipboard is not written, and Alt+V pressed right after is handled
+    // within 3 s. Then the owner answers (its late text is dropped), renders
+    // what it owes and ends by its handle.
+    bool hungOwner() {
+        std::vector<int> full;
+        for (int d = 0; d < 10; ++d)
+            if (!model_.memory(d).empty()) full.push_back(d);
+        std::vector<Kind> presses = {Store};
+        if (!full.empty()) presses.push_back(Recall);
+        if (model_.padShown()) presses.push_back(PadKey);
+        const Kind press = presses[std::uniform_int_distribution<size_t>(0, presses.size() - 1)(rng_)];
+        const int d = press == Store ? digit()
+                      : press == Recall ? full[std::uniform_int_distribution<size_t>(0, full.size() - 1)(rng_)]
+                                        : 0;
+        // A write is kept waiting only by an owner that answers nothing at
+        // all; one that hangs inside WM_RENDERFORMAT is asked only by a read.
+        const bool inRender = press == Store && std::uniform_int_distribution<int>(0, 1)(rng_);
+        const std::string what = std::string(press == Store ? "Alt+" + std::to_string(d)
+                                             : press == Recall ? "Ctrl+" + std::to_string(d)
+                                                               : "Ctrl+C on the pad") +
+                                 ", then Alt+V, with the owner hung " +
+                                 (inRender ? "inside WM_RENDERFORMAT" : "before the press");
+        const auto started = std::chrono::steady_clock::now();
+        remember(what);
+        const std::wstring text = mixedText(std::uniform_int_distribution<size_t>(1, 20)(rng_));
+        HungOwner owner(inRender ? HungOwner::Mode::InRender : HungOwner::Mode::Before, text);
+        if (!owner.ready()) return fail(what + ": the hung owner did not take the clipboard");
+        // Once it has answered, its text is there in both forms.
+        model_.offer(model::toAnsi(text), text);
+        const DWORD sequence = clipboardSequence();
+
+        model_.toggleWindow();
+        const ULONGLONG pressed = GetTickCount64();
+        if (press == Store) pressAlt(digitKey(d));
+        if (press == Recall) pressCtrl(digitKey(d));
+        if (press == PadKey) pressCtrl('C');
+        pressAlt('V');
+        const bool visible = model_.mainVisible();
+        if (!waitUntil([&] { return (IsWindowVisible(app_.main()) != FALSE) == visible; },
+                       static_cast<DWORD>(3000 - std::min<ULONGLONG>(3000, GetTickCount64() - pressed))))
+            return fail(what + ": Alt+V not handled within 3 s (" + std::to_string(GetTickCount64() - pressed) +
+                        " ms)\n" + describeWindows(app_.pid()));
+        const model::Snapshot want = model_.snapshot();
+        model::Snapshot got;
+        if (!waitUntil([&] { return (got = observe()) == want; }, kStepWait))
+            return fail(what + ":\n" + model::describeDifference(want, got) + describeWindows(app_.pid()));
+        if (clipboardSequence() != sequence) return fail(what + ": the clipboard was written while its owner hung");
+
+        if (!owner.end()) return fail(what + ": the hung owner did not end when released");
+        const bool ok = check(what + ", owner released and gone", false, clipboardSequence(), want);
+        ++count_[Hung];
+        millis_[Hung] += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        return ok;
     }
 
     // Closes what is open, innermost first, then ends the program with Alt+Esc.
@@ -319,12 +440,16 @@ private:
         }
         if (!writes && clipboardSequence() != sequence)
             return fail(what + ": the clipboard was written");
-        const std::optional<std::string> clip = e2e::clipboardText();
-        if (clip != model_.clipboard()) {
-            auto show = [](const std::optional<std::string>& c) {
-                return c ? model::brief(*c) : std::string("no text");
-            };
-            return fail(what + ": clipboard: want " + show(model_.clipboard()) + ", got " + show(clip));
+        const ClipboardTexts clip = clipboardTexts();
+        const model::Clipboard& expected = model_.clipboard();
+        auto show = [](const auto& c) { return c ? model::brief(*c) : std::string("no text"); };
+        if (clip.text != expected.text)
+            return fail(what + ": clipboard CF_TEXT: want " + show(expected.text) + ", got " + show(clip.text));
+        if (clip.unicode != expected.unicode) {
+            std::string where;
+            if (clip.unicode && expected.unicode) where = model::differsAt(*expected.unicode, *clip.unicode);
+            return fail(what + ": clipboard CF_UNICODETEXT: want " + show(expected.unicode) + ", got " +
+                        show(clip.unicode) + where);
         }
         pairBoxes();
         return true;

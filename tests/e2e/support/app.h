@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <type_traits>
 
 #include "driver.h"
 
@@ -40,6 +42,45 @@ inline std::string sizeLabel(size_t bytes) {
     label += std::to_string(bytes);
     label += " bytes";
     return label;
+}
+
+// A text the ANSI code page cannot hold: letters of several scripts, signs
+// it lacks, a character outside the BMP (a surrogate pair) and, between
+// them, one line it can hold. Lines end in CR LF, as an edit control has them.
+inline const std::wstring kMixedScriptText =
+    L"Gr\u00FC\u00DFe \u2192 \u2713 \u6771\u4EAC \u03A9\u03BC\u03AD\u03B3\u03B1 \U0001F600\r\n"
+    L"A plain line: 100% ANSI, caf\u00E9 \u00A3 \u20AC.\r\n"
+    L"\u00BFQu\u00E9? \u0416\u0443\u043A \u05E9\u05DC\u05D5\u05DD";
+// The same as typed: Enter for each CR LF.
+inline std::wstring typedForm(const std::wstring& text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, L"\r\n") == 0) {
+            out += L'\n';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Compares two texts and, when they differ, says where, without printing
+// tens of thousands of characters.
+template <typename Char>
+::testing::AssertionResult sameText(const std::basic_string<Char>& want, const std::basic_string<Char>& got) {
+    if (want == got) return ::testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < want.size() && at < got.size() && want[at] == got[at]) ++at;
+    auto unit = [](const std::basic_string<Char>& s, size_t i) {
+        if (i >= s.size()) return std::string("end");
+        char hex[16];
+        snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(s[i])));
+        return std::string(hex);
+    };
+    return ::testing::AssertionFailure() << "want " << want.size() << " units, got " << got.size()
+                                         << "; first difference at " << at << ": want " << unit(want, at)
+                                         << ", got " << unit(got, at);
 }
 
 class App {

@@ -3,7 +3,9 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <utility>
 
@@ -552,6 +554,65 @@ bool waitClipboardChange(DWORD before, DWORD timeoutMs) {
     return waitUntil([&] { return GetClipboardSequenceNumber() != before; }, timeoutMs);
 }
 
+bool setClipboardBlocks(const std::vector<ClipboardBlock>& blocks) {
+    if (!openClipboardPatiently()) return false;
+    EmptyClipboard();
+    bool ok = true;
+    for (const ClipboardBlock& b : blocks) {
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, b.bytes.size());
+        if (!h) {
+            ok = false;
+            continue;
+        }
+        if (!b.bytes.empty()) {
+            char* p = static_cast<char*>(GlobalLock(h));
+            memcpy(p, b.bytes.data(), b.bytes.size());
+            GlobalUnlock(h);
+        }
+        if (!SetClipboardData(b.format, h)) {
+            GlobalFree(h);
+            ok = false;
+        }
+    }
+    CloseClipboard();
+    return ok;
+}
+
+std::string unicodeBlock(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
+namespace {
+template <typename Char>
+std::optional<std::basic_string<Char>> readFormat(UINT format) {
+    HANDLE h = GetClipboardData(format);
+    if (!h) return std::nullopt;
+    const auto* p = static_cast<const Char*>(GlobalLock(h));
+    if (!p) return std::nullopt;
+    const size_t units = GlobalSize(h) / sizeof(Char);
+    std::basic_string<Char> out(p, units);
+    GlobalUnlock(h);
+    out.resize(std::min(out.size(), out.find(Char(0))));
+    return out;
+}
+}  // namespace
+
+ClipboardTexts clipboardTexts() {
+    ClipboardTexts out;
+    if (!openClipboardPatiently()) return out;
+    out.text = readFormat<char>(CF_TEXT);
+    out.unicode = readFormat<wchar_t>(CF_UNICODETEXT);
+    CloseClipboard();
+    return out;
+}
+
+std::optional<std::wstring> clipboardUnicode() { return clipboardTexts().unicode; }
+
+bool ansiCodePageIsSingleByte() {
+    CPINFO info = {};
+    return GetACP() != CP_UTF8 && GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+}
+
 ClipboardHolder::ClipboardHolder(DWORD holdMs) : holdMs_(holdMs) {
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -598,6 +659,229 @@ DWORD WINAPI ClipboardHolder::run(void* self) {
     if (holder->opened_) CloseClipboard();
     if (window) DestroyWindow(window);
     return 0;
+}
+
+// ---- a clipboard owner that hangs -----------------------------------------
+
+namespace {
+
+constexpr int kReady = 0, kRelease = 1, kAsked = 2, kRendered = 3, kQuit = 4;
+const wchar_t* const kEventSuffix[5] = {L"ready", L"release", L"asked", L"rendered", L"quit"};
+// However it is left, the helper ends by itself after this.
+constexpr DWORD kHelperLifeMs = 120000;
+
+std::wstring eventName(const std::wstring& tag, int which) {
+    return L"QuillbankE2EHungOwner-" + tag + L"-" + kEventSuffix[which];
+}
+
+std::wstring hexOf(const std::wstring& text) {
+    std::wstring out;
+    wchar_t unit[8];
+    for (wchar_t c : text) {
+        swprintf(unit, 8, L"%04X", static_cast<unsigned>(c));
+        out += unit;
+    }
+    return out.empty() ? L"-" : out;
+}
+
+std::wstring unhex(const char* hex) {
+    std::wstring out;
+    for (size_t i = 0; hex[i] && hex[i + 1] && hex[i + 2] && hex[i + 3]; i += 4) {
+        char unit[5] = {hex[i], hex[i + 1], hex[i + 2], hex[i + 3], 0};
+        out += static_cast<wchar_t>(strtoul(unit, nullptr, 16));
+    }
+    return out;
+}
+
+// The helper's state: one process, one thread.
+struct Owner {
+    HungOwner::Mode mode;
+    std::wstring text;
+    HANDLE events[5] = {};
+    HWND window = nullptr;
+};
+Owner* theOwner = nullptr;
+
+HGLOBAL blockOf(UINT format, const std::wstring& text) {
+    std::string bytes = format == CF_UNICODETEXT ? unicodeBlock(text) : narrow(text) + '\0';
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (!h) return nullptr;
+    memcpy(GlobalLock(h), bytes.data(), bytes.size());
+    GlobalUnlock(h);
+    return h;
+}
+
+void render(UINT format) {
+    if (format != CF_TEXT && format != CF_UNICODETEXT) return;
+    if (HGLOBAL h = blockOf(format, theOwner->text))
+        if (!SetClipboardData(format, h)) GlobalFree(h);
+}
+
+void pumpAll() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// What it still owes, while it still owns the clipboard, so that its text
+// outlives it.
+void renderAll() {
+    const ULONGLONG deadline = GetTickCount64() + 3000;
+    bool opened = false;
+    // Someone may hold the clipboard open while asking us to render: answer.
+    while (!(opened = OpenClipboard(theOwner->window) != FALSE) && GetTickCount64() < deadline) {
+        pumpAll();
+        Sleep(10);
+    }
+    if (!opened) return;
+    if (GetClipboardOwner() == theOwner->window) {
+        render(CF_UNICODETEXT);
+        render(CF_TEXT);
+    }
+    CloseClipboard();
+}
+
+LRESULT CALLBACK ownerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_RENDERFORMAT) {
+        SetEvent(theOwner->events[kAsked]);
+        if (theOwner->mode == HungOwner::Mode::InRender)
+            WaitForSingleObject(theOwner->events[kRelease], kHelperLifeMs);
+        render(static_cast<UINT>(wp));
+        SetEvent(theOwner->events[kRendered]);
+        return 0;
+    }
+    if (msg == WM_RENDERALLFORMATS) {
+        renderAll();
+        return 0;
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+}  // namespace
+
+int runHungOwner(int argc, char** argv) {
+    if (argc != 5) return 2;
+    Owner owner;
+    owner.mode = strcmp(argv[2], "before") == 0 ? HungOwner::Mode::Before : HungOwner::Mode::InRender;
+    const std::wstring tag = widen(argv[3]);
+    owner.text = strcmp(argv[4], "-") == 0 ? std::wstring() : unhex(argv[4]);
+    for (int i = 0; i < 5; ++i) {
+        owner.events[i] = OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, eventName(tag, i).c_str());
+        if (!owner.events[i]) return 3;
+    }
+    theOwner = &owner;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ownerProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuillbankE2EHungOwner";
+    RegisterClassW(&wc);
+    owner.window = CreateWindowExW(0, wc.lpszClassName, L"hung owner", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                   nullptr, wc.hInstance, nullptr);
+    if (!owner.window) return 4;
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    bool opened = false;
+    while (!(opened = OpenClipboard(owner.window) != FALSE) && GetTickCount64() < deadline) Sleep(10);
+    if (!opened) return 5;
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, nullptr);
+    SetClipboardData(CF_TEXT, nullptr);
+    CloseClipboard();
+    SetEvent(owner.events[kReady]);
+
+    // Before: not a message is looked at until the release.
+    if (owner.mode == HungOwner::Mode::Before) WaitForSingleObject(owner.events[kRelease], kHelperLifeMs);
+    const ULONGLONG end = GetTickCount64() + kHelperLifeMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) break;
+        DWORD woke = MsgWaitForMultipleObjects(1, &owner.events[kQuit], FALSE,
+                                               static_cast<DWORD>(end - now), QS_ALLINPUT);
+        if (woke != WAIT_OBJECT_0 + 1) break;
+        pumpAll();
+    }
+    renderAll();
+    DestroyWindow(owner.window);
+    for (HANDLE e : owner.events) CloseHandle(e);
+    return 0;
+}
+
+HungOwner::HungOwner(Mode mode, const std::wstring& text) {
+    static LONG count = 0;
+    const std::wstring tag =
+        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(InterlockedIncrement(&count));
+    for (int i = 0; i < 5; ++i) {
+        events_[i] = CreateEventW(nullptr, TRUE, FALSE, eventName(tag, i).c_str());
+        if (!events_[i]) return;
+    }
+    wchar_t self[MAX_PATH] = {};
+    if (!GetModuleFileNameW(nullptr, self, MAX_PATH)) return;
+    process_ = Process::start(self, widen(kHungOwnerArgument) + (mode == Mode::Before ? L" before " : L" render ") +
+                                        tag + L" " + hexOf(text));
+    if (!process_.valid()) return;
+    // Pumping: its taking the clipboard over tells the last owner, which may
+    // be the driver's own window.
+    ready_ = waitUntil(
+        [&] {
+            return WaitForSingleObject(events_[kReady], 0) == WAIT_OBJECT_0 || !process_.running();
+        },
+        kStartWait) &&
+             WaitForSingleObject(events_[kReady], 0) == WAIT_OBJECT_0;
+}
+
+bool HungOwner::asked(DWORD timeoutMs) {
+    return waitUntil([&] { return WaitForSingleObject(events_[kAsked], 0) == WAIT_OBJECT_0; }, timeoutMs);
+}
+
+bool HungOwner::rendered(DWORD timeoutMs) {
+    return waitUntil([&] { return WaitForSingleObject(events_[kRendered], 0) == WAIT_OBJECT_0; }, timeoutMs);
+}
+
+void HungOwner::release() {
+    if (events_[kRelease]) SetEvent(events_[kRelease]);
+}
+
+std::optional<DWORD> HungOwner::end() {
+    if (process_.valid()) {
+        release();
+        if (events_[kQuit]) SetEvent(events_[kQuit]);
+        exitCode_ = process_.waitExit(kShortWait);
+        process_.terminate();
+    }
+    for (HANDLE& e : events_) {
+        if (e) CloseHandle(e);
+        e = nullptr;
+    }
+    return exitCode_;
+}
+
+// ---- another program: Wine's notepad ---------------------------------------
+
+Notepad::Notepad() {
+    wchar_t system[MAX_PATH] = {};
+    if (!GetSystemDirectoryW(system, MAX_PATH)) return;
+    process_ = Process::start(std::wstring(system) + L"\\notepad.exe");
+    if (!process_.valid()) return;
+    waitUntil(
+        [&] {
+            window_ = findOneTopLevel(process_.pid(), L"Notepad", nullptr);
+            return window_ && IsWindowVisible(window_);
+        },
+        kStartWait);
+    if (window_) edit_ = FindWindowExW(window_, nullptr, L"Edit", nullptr);
+}
+
+bool Notepad::bringToFront() {
+    SetForegroundWindow(window_);
+    return waitUntil([&] { return GetForegroundWindow() == window_; });
+}
+
+void Notepad::selectAllAndCopy() {
+    pressCtrl('A');
+    pressCtrl(VK_INSERT);
+}
+
+void Notepad::clear() {
+    pressCtrl('A');
+    pressKey(VK_DELETE);
 }
 
 // ---- screen --------------------------------------------------------------

@@ -170,6 +170,32 @@ std::optional<std::string> clipboardText();
 // Waits until the clipboard's sequence number differs from `before`.
 bool waitClipboardChange(DWORD before, DWORD timeoutMs = kShortWait);
 
+// A block as another program might hand it over: exactly these bytes, no
+// NUL added.
+struct ClipboardBlock {
+    UINT format;
+    std::string bytes;
+};
+// Replaces the clipboard's contents with these blocks, in one opening.
+bool setClipboardBlocks(const std::vector<ClipboardBlock>& blocks);
+// UTF-16 text with its terminating NUL, as CF_UNICODETEXT bytes.
+std::string unicodeBlock(const std::wstring& text);
+
+// Both text forms as a reader gets them (each up to its first NUL), read in
+// one opening; the system makes the one that was not put there from the
+// other. nullopt for a form the clipboard does not offer.
+struct ClipboardTexts {
+    std::optional<std::string> text;
+    std::optional<std::wstring> unicode;
+};
+ClipboardTexts clipboardTexts();
+std::optional<std::wstring> clipboardUnicode();
+
+// The ANSI code page has one byte per character (not UTF-8, not a DBCS):
+// otherwise every text would survive the way through CF_TEXT, and tests of
+// the exact text would prove nothing.
+bool ansiCodePageIsSingleByte();
+
 // Keeps the clipboard open from another thread of the driver while alive, or
 // for `holdMs` from the moment it got it, whichever ends first.
 class ClipboardHolder {
@@ -185,6 +211,73 @@ private:
     DWORD holdMs_ = INFINITE;
     bool opened_ = false;
     static DWORD WINAPI run(void* self);
+};
+
+// Another program that offers text by promise (delayed rendering of
+// CF_UNICODETEXT and CF_TEXT) and then stops answering. It runs in a process
+// of its own, this driver started again with kHungOwnerArgument; it is
+// released by a named event and ended by its handle.
+class HungOwner {
+public:
+    enum class Mode {
+        Before,    // waits for the release without pumping: answers nothing
+        InRender,  // pumps, but waits for the release inside WM_RENDERFORMAT
+    };
+    HungOwner(Mode mode, const std::wstring& text);
+    HungOwner(const HungOwner&) = delete;
+    HungOwner& operator=(const HungOwner&) = delete;
+    ~HungOwner() { end(); }
+
+    // The promise is on the clipboard and the owner has started to hang.
+    bool ready() const { return ready_; }
+    DWORD pid() const { return process_.pid(); }
+    // A render request has reached the owner (InRender: it hangs in it now).
+    bool asked(DWORD timeoutMs = kShortWait);
+    // The owner has rendered a format for someone since it started.
+    bool rendered(DWORD timeoutMs);
+    // From now on the owner answers and renders at once.
+    void release();
+    // Releases the owner, lets it render what it still owes (so its text
+    // stays on the clipboard) and end, and waits a bounded time for its end;
+    // TerminateProcess on its handle is the last resort. The exit code when
+    // it ended by itself.
+    std::optional<DWORD> end();
+
+private:
+    Process process_;
+    HANDLE events_[5] = {};  // ready, release, asked, rendered, quit
+    bool ready_ = false;
+    std::optional<DWORD> exitCode_;
+};
+
+inline constexpr const char* kHungOwnerArgument = "--hung-clipboard-owner";
+// The helper's whole life, when the driver was started with kHungOwnerArgument.
+int runHungOwner(int argc, char** argv);
+
+// ---- another program: Wine's notepad ---------------------------------------
+
+// Started by its process handle and ended by it (no save prompt is answered).
+class Notepad {
+public:
+    // Starts notepad and waits for its window; valid() tells whether it came.
+    Notepad();
+    bool valid() const { return window_ && edit_; }
+    DWORD pid() const { return process_.pid(); }
+    HWND window() const { return window_; }
+    HWND edit() const { return edit_; }
+    // Makes notepad the foreground window and waits for it.
+    bool bringToFront();
+    std::wstring text() const { return windowText(edit_); }
+    // Ctrl+A (select all), then Ctrl+Insert: the edit control's own copy
+    // keys. Ctrl+C is not an option while Quillbank holds it.
+    void selectAllAndCopy();
+    // Ctrl+A and Delete.
+    void clear();
+
+private:
+    Process process_;
+    HWND window_ = nullptr;
+    HWND edit_ = nullptr;
 };
 
 // ---- screen --------------------------------------------------------------

@@ -1,9 +1,70 @@
 #include "model.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 
 namespace model {
+
+std::string toAnsi(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring fromAnsi(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+namespace {
+
+template <typename Text>
+Text upToNul(Text text) {
+    text.resize(std::min(text.size(), text.find(typename Text::value_type(0))));
+    return text;
+}
+
+// A prefix of `n` units would end between the halves of a surrogate pair.
+bool splitsPair(const std::wstring& text, size_t n) {
+    return n > 0 && n < text.size() && IS_HIGH_SURROGATE(text[n - 1]) && IS_LOW_SURROGATE(text[n]);
+}
+
+// The exact text a memory keeps besides `kept`, the bytes it keeps of a
+// CF_TEXT that was `cut` or not, when the clipboard's Unicode text was
+// `unicode`: all of it when it converts to exactly the bytes; for a cut
+// text, the longest prefix that does without splitting a surrogate pair;
+// otherwise none.
+std::optional<std::wstring> exactTextFor(const std::wstring& unicode, const std::string& kept, bool cut) {
+    if (!cut) return toAnsi(unicode) == kept ? std::optional<std::wstring>(unicode) : std::nullopt;
+    // A longer prefix never converts to fewer bytes: find the longest one
+    // that converts to no more than the kept bytes, then walk back over
+    // those that convert to just as many.
+    size_t lo = 0, hi = unicode.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi + 1) / 2;
+        if (toAnsi(unicode.substr(0, mid)).size() <= kept.size())
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    for (size_t n = lo;; --n) {
+        const std::string bytes = toAnsi(unicode.substr(0, n));
+        if (bytes.size() != kept.size()) break;
+        if (!splitsPair(unicode, n) && bytes == kept) return unicode.substr(0, n);
+        if (n == 0) break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::string brief(const std::string& bytes) {
     std::string out = std::to_string(bytes.size()) + " bytes \"";
@@ -21,6 +82,32 @@ std::string brief(const std::string& bytes) {
     return out + "\"";
 }
 
+std::string brief(const std::wstring& text) {
+    std::string out = std::to_string(text.size()) + " units \"";
+    for (size_t i = 0; i < text.size() && i < 24; ++i) {
+        const wchar_t c = text[i];
+        if (c >= 0x20 && c < 0x7F && c != L'\\') {
+            out += static_cast<char>(c);
+        } else {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\u%04X", static_cast<unsigned>(c));
+            out += esc;
+        }
+    }
+    if (text.size() > 24) out += "...";
+    return out + "\"";
+}
+
+std::string differsAt(const std::wstring& want, const std::wstring& got) {
+    size_t at = 0;
+    while (at < want.size() && at < got.size() && want[at] == got[at]) ++at;
+    char where[96];
+    snprintf(where, sizeof where, " (first difference at %zu: want U+%04X, got U+%04X)", at,
+             at < want.size() ? static_cast<unsigned>(want[at]) : 0u,
+             at < got.size() ? static_cast<unsigned>(got[at]) : 0u);
+    return where;
+}
+
 std::string describeDifference(const Snapshot& want, const Snapshot& got) {
     std::string out;
     auto line = [&](const std::string& what, const std::string& w, const std::string& g) {
@@ -30,7 +117,8 @@ std::string describeDifference(const Snapshot& want, const Snapshot& got) {
         const auto& w = want.rows[d];
         const auto& g = got.rows[d];
         const std::string name = "memory " + std::to_string(d);
-        if (w.contents != g.contents) line(name + " contents", brief(w.contents), brief(g.contents));
+        if (w.contents != g.contents)
+            line(name + " contents", brief(w.contents), brief(g.contents) + differsAt(w.contents, g.contents));
         if (w.size != g.size) line(name + " size", "\"" + w.size + "\"", "\"" + g.size + "\"");
         if (w.bar != g.bar) line(name + " bar", std::to_string(w.bar), std::to_string(g.bar));
     }
@@ -42,7 +130,8 @@ std::string describeDifference(const Snapshot& want, const Snapshot& got) {
     if (want.padsShown != got.padsShown)
         line("pads shown", std::to_string(want.padsShown), std::to_string(got.padsShown));
     if (want.padEnabled != got.padEnabled) line("pad enabled", b(want.padEnabled), b(got.padEnabled));
-    if (want.padText != got.padText) line("pad text", brief(want.padText), brief(got.padText));
+    if (want.padText != got.padText)
+        line("pad text", brief(want.padText), brief(got.padText) + differsAt(want.padText, got.padText));
     if (want.boxes != got.boxes) {
         auto list = [](const std::vector<std::string>& v) {
             std::string s = "[";
@@ -56,28 +145,38 @@ std::string describeDifference(const Snapshot& want, const Snapshot& got) {
 
 // ---- actions ---------------------------------------------------------------
 
-void Model::putOnClipboard(std::optional<std::string> bytes) {
-    // Readers see the text up to its first NUL.
-    if (bytes) bytes->resize(std::min(bytes->size(), bytes->find('\0')));
-    clipboard_ = std::move(bytes);
+void Model::offer(std::optional<std::string> bytes, std::optional<std::wstring> unicode) {
+    // Readers see each form up to its first NUL; the system makes the form
+    // that is missing from the other one.
+    if (bytes) bytes = upToNul(*bytes);
+    if (unicode) unicode = upToNul(*unicode);
+    if (bytes && !unicode) unicode = fromAnsi(*bytes);
+    if (unicode && !bytes) bytes = toAnsi(*unicode);
+    clipboard_ = {std::move(bytes), std::move(unicode)};
 }
 
 void Model::store(int digit) {
-    std::string text = clipboard_.value_or("");
-    if (text.size() > kTextMax) text.resize(kTextMax);
-    memory_[digit] = std::move(text);
+    Memory m;
+    m.bytes = clipboard_.text.value_or("");
+    const bool cut = m.bytes.size() > kTextMax;
+    if (cut) m.bytes.resize(kTextMax);
+    if (clipboard_.unicode) m.exact = exactTextFor(*clipboard_.unicode, m.bytes, cut);
+    memory_[digit] = std::move(m);
     refresh(digit);
 }
 
 void Model::recall(int digit) {
-    if (!memory_[digit].empty())
-        clipboard_ = memory_[digit];
+    const Memory& m = memory_[digit];
+    if (!m.bytes.empty())
+        // The stored bytes as CF_TEXT, and the exact text when there is one
+        // (otherwise the system makes the Unicode form from the bytes).
+        clipboard_ = {m.bytes, m.exact ? *m.exact : fromAnsi(m.bytes)};
     else if (mayOpenBox())
         push(Frame::EmptyMemory, digit);
 }
 
 void Model::clickTag(int digit) {
-    memory_[digit].clear();
+    memory_[digit] = Memory();
     refresh(digit);
 }
 
@@ -102,18 +201,19 @@ void Model::padKey() {
         push(Frame::Pad);
         return;
     }
-    std::string text = padText_;
+    // The exact text, at most kPadTextMax units, and its ANSI form cut at
+    // kPadTextMax bytes.
+    const std::wstring text = padText_.substr(0, kPadTextMax);
     end(pad->id);
-    text.resize(std::min(text.size(), kPadTextMax));
-    clipboard_ = text;
+    clipboard_ = {toAnsi(padText_).substr(0, kPadTextMax), text};
     padText_.clear();
     unwind();
 }
 
-void Model::typeIntoPad(const std::string& ansi, size_t from, size_t to) {
+void Model::typeIntoPad(const std::wstring& text, size_t from, size_t to) {
     from = std::min(from, padText_.size());
     to = std::min(std::max(to, from), padText_.size());
-    padText_.replace(from, to - from, ansi);
+    padText_.replace(from, to - from, text);
 }
 
 void Model::closePad() {
@@ -202,7 +302,7 @@ std::vector<int> Model::dismissableBoxes() const {
 
 int Model::overall() const {
     int sum = 0;
-    for (const std::string& m : memory_) sum += percent(m.size());
+    for (const Memory& m : memory_) sum += percent(m.bytes.size());
     return sum / 10;
 }
 
@@ -210,11 +310,13 @@ Snapshot Model::snapshot() const {
     Snapshot s;
     for (int d = 0; d < 10; ++d) {
         // A row shows nothing until it is first refreshed.
+        // Sized by the bytes; the exact text shown where there is one.
+        const Memory& m = memory_[d];
         if (refreshed_[d]) {
-            s.rows[d].contents = memory_[d];
-            s.rows[d].size = sizeLabel(memory_[d].size());
+            s.rows[d].contents = m.exact ? *m.exact : fromAnsi(m.bytes);
+            s.rows[d].size = sizeLabel(m.bytes.size());
         }
-        s.rows[d].bar = percent(memory_[d].size());
+        s.rows[d].bar = percent(m.bytes.size());
     }
     s.totalBar = overall();
     s.mainVisible = mainVisible_;

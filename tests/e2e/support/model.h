@@ -28,10 +28,32 @@ struct Frame {
     bool ended = false;
 };
 
+// The ANSI code page's form of a text and back, as the system converts them
+// (CP_ACP, default flags: best fit, '?' for what it lacks).
+std::string toAnsi(const std::wstring& text);
+std::wstring fromAnsi(const std::string& bytes);
+
+// What a reader of each text form gets from the clipboard, up to the first
+// NUL; none where the clipboard has no text. Either form that a program did
+// not put there the system makes from the other.
+struct Clipboard {
+    std::optional<std::string> text;      // CF_TEXT
+    std::optional<std::wstring> unicode;  // CF_UNICODETEXT
+    bool operator==(const Clipboard&) const = default;
+};
+
+// A memory: its bytes, and the exact text when the clipboard's Unicode text
+// said exactly those bytes.
+struct Memory {
+    std::string bytes;
+    std::optional<std::wstring> exact;
+};
+
 // What the user can see, in a form both sides fill in and compare.
 struct Snapshot {
     struct Row {
-        std::string contents, size;
+        std::wstring contents;
+        std::string size;
         int bar = 0;
         bool operator==(const Row&) const = default;
     };
@@ -41,43 +63,48 @@ struct Snapshot {
     bool mainEnabled = true;
     int padsShown = 0;
     bool padEnabled = true;      // only meaningful with a pad shown
-    std::string padText;         // ditto
+    std::wstring padText;        // ditto
     std::vector<std::string> boxes;  // "help", "error:<text>", "farewell", sorted
     bool operator==(const Snapshot&) const = default;
 };
 
 // Describes what differs between `want` and `got`, one line per field.
 std::string describeDifference(const Snapshot& want, const Snapshot& got);
-// A short printable form of a text: its length and its first bytes escaped.
+// A short printable form of a text: its length and its first bytes (units)
+// escaped.
 std::string brief(const std::string& bytes);
+std::string brief(const std::wstring& text);
+// Where two texts part: " (first difference at N: want U+..., got U+...)".
+std::string differsAt(const std::wstring& want, const std::wstring& got);
 
 class Model {
 public:
     // ---- the user's actions ----
-    void putOnClipboard(std::optional<std::string> bytes);  // CF_TEXT as placed, or none
+    // Another program puts CF_TEXT, CF_UNICODETEXT or both, as given (both
+    // none: no text at all).
+    void offer(std::optional<std::string> bytes, std::optional<std::wstring> unicode);
     void store(int digit);                                  // Alt+digit
     void recall(int digit);                                 // Ctrl+digit
     void clickTag(int digit);
     void toggleWindow();                                    // Alt+V
     void help();                                            // Alt+H
     void padKey();                                          // Ctrl+C
-    // Typed text replaces the box's selection [from, to) (the caret when empty);
-    // Enter arrives as CR LF.
-    void typeIntoPad(const std::string& ansi, size_t from, size_t to);
+    // Typed text replaces the box's selection [from, to) of UTF-16 units (the
+    // caret when empty); Enter arrives as CR LF.
+    void typeIntoPad(const std::wstring& text, size_t from, size_t to);
     void closePad();                                        // system close command
     void dismiss(int frameId);                              // OK on a box
     void exitKey();                                         // Alt+Esc
 
     // ---- what the model predicts ----
     Snapshot snapshot() const;
-    // The clipboard's text (before its first NUL), or none without CF_TEXT.
-    const std::optional<std::string>& clipboard() const { return clipboard_; }
-    const std::string& memory(int digit) const { return memory_[digit]; }
+    const Clipboard& clipboard() const { return clipboard_; }
+    const std::string& memory(int digit) const { return memory_[digit].bytes; }
     bool padShown() const { return padFrame() != nullptr; }
     bool padEnabled() const;
     bool mainVisible() const { return mainVisible_; }
     bool mainEnabled() const;
-    const std::string& padText() const { return padText_; }
+    const std::wstring& padText() const { return padText_; }
     const std::vector<Frame>& frames() const { return frames_; }
     // Boxes the user can press OK on: up, and not disabled by a later help box.
     std::vector<int> dismissableBoxes() const;
@@ -101,12 +128,12 @@ private:
     void unwind();
     void refresh(int digit) { refreshed_[digit] = true; }
 
-    std::string memory_[10];
+    Memory memory_[10];
     bool refreshed_[10] = {};
-    std::optional<std::string> clipboard_;
+    Clipboard clipboard_;
     bool mainVisible_ = true;
     bool restoreAfterHelp_ = false;
-    std::string padText_;
+    std::wstring padText_;
     std::vector<Frame> frames_;
     int nextId_ = 1;
     bool exiting_ = false;
