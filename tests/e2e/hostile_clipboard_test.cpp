@@ -491,15 +491,18 @@ TEST_F(HostileTest, RecallAndPadGiveUpOnAHungOwnerAndWorkOnceItAnswers) {
         ULONGLONG pressed = GetTickCount64();
         pressCtrl('2');
         ASSERT_TRUE(expectNextHotkeyWithin3s(pressed, "Ctrl+2, owner hung", kShortWait));
-        // The recall may still be stuck: finishing the pad now is refused at
-        // once, or gives up as quickly.
+        // Hiding the window costs Wine about 2 s of the program's time: the
+        // next press is timed from when that is over. Finishing the pad is
+        // then refused at once if the recall is still stuck, or gives up as
+        // quickly.
+        showMainWindowAgain(false);
         pressed = GetTickCount64();
         pressCtrl('C');
-        expectNextHotkeyWithin3s(pressed, "Ctrl+C on the pad behind the stuck recall", kShortWait);
+        expectNextHotkeyWithin3s(pressed, "Ctrl+C on the pad behind the recall", kShortWait);
         EXPECT_TRUE(app.boxes().empty()) << describeWindows(app.pid());
         EXPECT_EQ(owner.end(), std::optional<DWORD>(0));
     }
-    showMainWindowAgain(true);
+    showMainWindowAgain(false);
     // Still there once the owner has answered and every press is handled.
     EXPECT_TRUE(padKeptItsText()) << describeWindows(app.pid());
     // Left alone, or written by a recall that had already begun: nothing else.

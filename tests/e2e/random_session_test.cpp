@@ -362,6 +362,11 @@ private:
         const DWORD sequence = clipboardSequence();
 
         model_.toggleWindow();
+        // Hiding a window costs Wine about 2 s of the program's time, which
+        // an earlier step may have started: the press is timed from when the
+        // program answers again.
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(app_.main(), WM_NULL, 0, 0, SMTO_NORMAL, kStepWait, &answer);
         const ULONGLONG pressed = GetTickCount64();
         if (press == Store) pressAlt(digitKey(d));
         if (press == Recall) pressCtrl(digitKey(d));
