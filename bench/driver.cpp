@@ -8,6 +8,9 @@
 //     read from /proc (utime + stime, and the nanosecond schedstat figure);
 //   - store latency: SendInput of Alt+3 until the label shows the new text,
 //     with a 3-byte and a 65,535-byte clipboard text, alternating;
+//   - recall latency: after each store, another text on the clipboard, then
+//     Ctrl+3 until the program has written the clipboard and closed it, and
+//     its CF_TEXT must be the stored text;
 //   - a storm: many Alt+3 presses in one SendInput call, then the time until
 //     the program has handled them all, its CPU, and that it is still right;
 //   - peak resident memory (VmHWM).
@@ -225,6 +228,16 @@ bool setClipboardText(const std::string& text) {
     if (!set) GlobalFree(block);  // otherwise the system owns it now
     CloseClipboard();
     return set;
+}
+
+// The clipboard's CF_TEXT up to its first NUL; the clipboard must be open.
+std::string openClipboardText() {
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char* p = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    if (!p) return std::string();
+    std::string text(p, strnlen(p, GlobalSize(data)));
+    GlobalUnlock(data);
+    return text;
 }
 
 // `modifier` (VK_MENU, VK_CONTROL) held around one press of `key`.
@@ -496,11 +509,66 @@ double timedPress(const Program& program, const Running& run, const std::string&
     return -1;
 }
 
+// After a store of `stored`: puts another text on the clipboard, presses
+// Ctrl+3 and waits until the program has written the clipboard and closed
+// it; then checks that its CF_TEXT is the stored text and waits for the
+// program to be idle again. Returns the latency in ms, or -1.
+//
+// Wine counts a change at EmptyClipboard, before the data is set, so the
+// sequence number only says that the program has the clipboard open. From
+// then on opening it cannot make the program's own open fail, and it
+// succeeds once the program has closed it: that moment ends the timing.
+double timedRecall(const Program& program, const Running& run, const std::string& stored,
+                   int& missed) {
+    for (int attempt = 0; attempt < PRESS_ATTEMPTS; ++attempt) {
+        if (!setClipboardText("other " + std::to_string(++textSerial))) {
+            fail("driver: could not put a text on the clipboard");
+            return -1;
+        }
+        const DWORD before = GetClipboardSequenceNumber();
+        std::vector<INPUT> press;
+        addPress(press, VK_CONTROL, '3');
+        const double t0 = nowMs();
+        if (sendInputs(press) != press.size()) {
+            fail("driver: SendInput refused the keys");
+            return -1;
+        }
+        bool changed = waitUntil([&] { return GetClipboardSequenceNumber() != before; },
+                                 PRESS_WAIT_MS, 0);
+        bool opened =
+            changed && waitUntil([] { return OpenClipboard(ownWindow) != FALSE; }, PRESS_WAIT_MS, 0);
+        const double latency = nowMs() - t0;
+        if (!changed) {
+            // The clipboard may have been busy when the program opened it.
+            ++missed;
+            if (!settle(program, run)) return -1;
+            continue;
+        }
+        if (!opened) {
+            fail("%s: still holding the clipboard %.0f s after Ctrl+3", program.name,
+                 PRESS_WAIT_MS / 1000);
+            return -1;
+        }
+        const std::string got = openClipboardText();
+        CloseClipboard();
+        if (got != stored) {
+            fail("%s: after Ctrl+3 the clipboard holds %zu bytes (\"%s\"), not the %zu-byte text "
+                 "stored", program.name, got.size(), got.substr(0, 20).c_str(), stored.size());
+            return -1;
+        }
+        if (!settle(program, run)) return -1;
+        return latency;
+    }
+    fail("%s: Ctrl+3 did not change the clipboard in %d attempts", program.name, PRESS_ATTEMPTS);
+    return -1;
+}
+
 // ---- results ---------------------------------------------------------------------
 
 struct Samples {
     std::vector<double> startupMs, idleCpuS, idleCpuMs, idleServerS, latencyShortMs,
-        latencyLongMs, stormDrainMs, stormTotalMs, stormCpuS, peakKiB, startCpuMs;
+        latencyLongMs, recallShortMs, recallLongMs, stormDrainMs, stormTotalMs, stormCpuS,
+        peakKiB, startCpuMs;
     int missed = 0;
     int storms = 0, stormsPassed = 0;
 };
@@ -617,15 +685,21 @@ bool session(const Program& program, const Options& o, Samples& s, int round) {
         int missed = 0;
         // Not timed: the first press after a start.
         ok = timedPress(program, run, shortText(++textSerial), 3, missed) >= 0;
+        // Each store is followed by its recall; stores alternate 3 and 65,535
+        // bytes, so every one changes the size label and moves the bars.
         for (int i = 0; ok && i < o.pressesPerSize; ++i) {
-            double shortMs = timedPress(program, run, shortText(++textSerial), 3, missed);
-            double longMs = shortMs < 0 ? -1
-                                        : timedPress(program, run, longText(++textSerial, LONG_SIZE),
-                                                     LONG_PREFIX, missed);
-            ok = shortMs >= 0 && longMs >= 0;
+            const std::string shortOne = shortText(++textSerial);
+            const std::string longOne = longText(++textSerial, LONG_SIZE);
+            double ms[4] = {-1, -1, -1, -1};
+            ok = (ms[0] = timedPress(program, run, shortOne, 3, missed)) >= 0 &&
+                 (ms[1] = timedRecall(program, run, shortOne, missed)) >= 0 &&
+                 (ms[2] = timedPress(program, run, longOne, LONG_PREFIX, missed)) >= 0 &&
+                 (ms[3] = timedRecall(program, run, longOne, missed)) >= 0;
             if (ok) {
-                s.latencyShortMs.push_back(shortMs);
-                s.latencyLongMs.push_back(longMs);
+                s.latencyShortMs.push_back(ms[0]);
+                s.recallShortMs.push_back(ms[1]);
+                s.latencyLongMs.push_back(ms[2]);
+                s.recallLongMs.push_back(ms[3]);
             }
         }
         s.missed += missed;
@@ -747,6 +821,10 @@ void printTable(const Options& o, const Samples& qb, const Samples& ref, const S
     latencyRow(m, qb.latencyShortMs, ref.latencyShortMs, tab.latencyShortMs, 1.2, 0);
     snprintf(m, sizeof m, "store (Alt+3), 65,535-byte text (ms, n=%zu)", qb.latencyLongMs.size());
     latencyRow(m, qb.latencyLongMs, ref.latencyLongMs, tab.latencyLongMs, 1.2, 1.3);
+    snprintf(m, sizeof m, "recall (Ctrl+3), 3-byte text (ms, n=%zu)", qb.recallShortMs.size());
+    latencyRow(m, qb.recallShortMs, ref.recallShortMs, tab.recallShortMs, 0, 0);
+    snprintf(m, sizeof m, "recall (Ctrl+3), 65,535-byte text (ms, n=%zu)", qb.recallLongMs.size());
+    latencyRow(m, qb.recallLongMs, ref.recallLongMs, tab.recallLongMs, 0, 0);
 
     snprintf(m, sizeof m, "start-up to visible window (ms, n=%zu)", qb.startupMs.size());
     const double qs = median(qb.startupMs), rs = median(ref.startupMs);
