@@ -7,7 +7,8 @@
 //   - idle cost: CPU the process's Linux threads use over a quiet period,
 //     read from /proc (utime + stime, and the nanosecond schedstat figure);
 //   - store latency: SendInput of Alt+3 until the label shows the new text,
-//     with a 3-byte and a 65,535-byte clipboard text, alternating;
+//     with a 3-byte and a 65,535-byte clipboard text, alternating; the texts
+//     are offered as a Unicode editor offers them, CF_UNICODETEXT only;
 //   - recall latency: after each store, another text on the clipboard, then
 //     Ctrl+3 until the program has written the clipboard and closed it, and
 //     its CF_TEXT must be the stored text;
@@ -213,10 +214,14 @@ double peakResidentKiB(int pid) {
 
 HWND ownWindow;
 
+// Offered as a Unicode editor offers text: CF_UNICODETEXT only; the system
+// makes CF_TEXT from it for whoever asks. The texts are ASCII.
 bool setClipboardText(const std::string& text) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    const std::wstring wide(text.begin(), text.end());
+    const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (!block) return false;
-    std::memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    std::memcpy(GlobalLock(block), wide.c_str(), bytes);
     GlobalUnlock(block);
     // Another program may hold the clipboard for a moment.
     if (!waitUntil([] { return OpenClipboard(ownWindow) != FALSE; }, 5000, 1)) {
@@ -224,7 +229,7 @@ bool setClipboardText(const std::string& text) {
         return false;
     }
     EmptyClipboard();
-    bool set = SetClipboardData(CF_TEXT, block) != nullptr;
+    bool set = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
     if (!set) GlobalFree(block);  // otherwise the system owns it now
     CloseClipboard();
     return set;
