@@ -366,14 +366,26 @@ void stop(const Program& program, Running& run) {
     run.process = {};
 }
 
-// Waits until the program has emptied its queue: a paint of the window is
-// only handed out once no posted message (such as WM_HOTKEY) is waiting, so
-// once the invalidated window is valid again, everything posted before the
-// invalidation has been handled.
+// Waits until the program has emptied its queue and finished painting. A
+// paint is only handed out once no posted message (such as WM_HOTKEY) is
+// waiting, so once the invalidated window is valid again, everything posted
+// before the invalidation has been handled. The window has no
+// WS_CLIPCHILDREN, so its children are invalidated with it and painted after
+// it: they must be valid too. BeginPaint validates as a paint starts, so a
+// sent message, answered only between messages, then waits for the paint
+// still running; otherwise it would run into the next press.
 bool settle(const Program& program, const Running& run) {
     InvalidateRect(run.window, nullptr, FALSE);
-    bool done = waitUntil([&] { return !GetUpdateRect(run.window, nullptr, FALSE); },
-                          SETTLE_WAIT_MS, 1);
+    auto painted = [&] {
+        if (GetUpdateRect(run.window, nullptr, FALSE)) return false;
+        for (HWND c = GetWindow(run.window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if (GetUpdateRect(c, nullptr, FALSE)) return false;
+        return true;
+    };
+    DWORD_PTR answer = 0;
+    bool done = waitUntil(painted, SETTLE_WAIT_MS, 1) &&
+                SendMessageTimeoutW(run.window, WM_NULL, 0, 0, SMTO_NORMAL,
+                                    static_cast<UINT>(SETTLE_WAIT_MS), &answer);
     if (!done) fail("%s: did not get back to its message loop within %.0f s", program.name,
                     SETTLE_WAIT_MS / 1000);
     return done;
