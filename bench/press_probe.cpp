@@ -4,12 +4,13 @@
 // median latency. Run the program under a server trace or strace while the
 // probe works, and divide by N.
 //
-//   press_probe.exe <caption> <label id> <presses> short|alternate|none
+//   press_probe.exe <caption> <label id> <presses> short|alternate|none [cf_text]
 //
 // "short": a new 3-byte text every press, so the labels change and no bar
 // moves; "alternate": 3 and 65,535 bytes in turn, so the bars move too;
 // "none": no key is pressed, only the clipboard is set and the window
-// settled, the baseline to subtract.
+// settled, the baseline to subtract. Texts are offered as the benchmark
+// offers them, CF_UNICODETEXT only; "cf_text" offers CF_TEXT only instead.
 //
 // Build: x86_64-w64-mingw32-g++-posix -O2 -municode -static press_probe.cpp
 #include <windows.h>
@@ -22,6 +23,7 @@
 namespace {
 
 HWND ownWindow;
+bool offerCfText;
 
 double nowMs() {
     LARGE_INTEGER f, t;
@@ -39,12 +41,15 @@ void pump() {
 }
 
 bool setClipboardText(const std::string& text) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    const std::wstring wide(text.begin(), text.end());
+    const void* data = offerCfText ? static_cast<const void*>(text.c_str()) : wide.c_str();
+    const size_t bytes = offerCfText ? text.size() + 1 : (wide.size() + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), data, bytes);
     GlobalUnlock(block);
     for (int i = 0; i < 5000 && !OpenClipboard(ownWindow); ++i) Sleep(1);
     EmptyClipboard();
-    bool set = SetClipboardData(CF_TEXT, block) != nullptr;
+    bool set = SetClipboardData(offerCfText ? CF_TEXT : CF_UNICODETEXT, block) != nullptr;
     CloseClipboard();
     return set;
 }
@@ -82,10 +87,12 @@ void settle(HWND window) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 5) {
-        fprintf(stderr, "usage: press_probe <caption> <label id> <presses> short|alternate|none\n");
+    if (argc != 5 && !(argc == 6 && std::wstring(argv[5]) == L"cf_text")) {
+        fprintf(stderr,
+                "usage: press_probe <caption> <label id> <presses> short|alternate|none [cf_text]\n");
         return 2;
     }
+    offerCfText = argc == 6;
     HWND window = FindWindowW(nullptr, argv[1]);
     HWND label = window ? GetDlgItem(window, _wtoi(argv[2])) : nullptr;
     if (!label) {

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# The benchmark: Quillbank against a minimal reference program, on a private
-# Xvfb display. Prints one table of medians and ratios. It measures what
-# ships, the i686 quillbank.exe, against i686 builds of the reference
-# programs, under 32-bit Wine (natively or emulated, as this machine allows;
-# where neither works, the x86_64 builds, and it says so).
+# The benchmark: Quillbank against two reference programs (a minimal one with
+# one label, and a plain one with Quillbank's table), on a private Xvfb
+# display. Prints one table of medians and ratios. It measures what ships,
+# the i686 quillbank.exe, against i686 builds of the reference programs, under
+# 32-bit Wine (natively or emulated, as this machine allows; where neither
+# works, the x86_64 builds, and it says so).
 #
 #   bash bench/run.sh           # the full benchmark (about 15 minutes)
 #   bash bench/run.sh --smoke   # a short run that only checks that every
 #                               # measurement can still be taken (about 2 minutes)
-#   bash bench/run.sh --x64     # the x86_64 builds of all three instead
+#   bash bench/run.sh --x64     # the x86_64 builds of all of them instead
 #
 # Exit code 0 when every measurement was taken and every correctness check
 # held; targets are reported in the table, not enforced. Builds go to
@@ -51,11 +52,19 @@ cxx64=x86_64-w64-mingw32-g++-posix
 # The programs compared with the product are built for the same architecture.
 if [[ $QB_W32_MODE == none ]]; then
   cxx=$cxx64; measured="$QB_BUILD/win64-run/quillbank.exe"; arch=x86_64
+  windres=x86_64-w64-mingw32-windres
 else
   cxx=i686-w64-mingw32-g++-posix; measured="$QB_BUILD/win32/quillbank.exe"; arch=i686
+  windres=i686-w64-mingw32-windres
 fi
 flags=(-std=c++20 -O2 -Wall -Wextra -municode -static -DUNICODE -D_UNICODE -D_WIN32_WINNT=0x0601)
 "$cxx" "${flags[@]}" -mwindows -o "$bin/reference.exe" bench/reference.cpp
+# The table reference carries the measured product's manifest, so that both
+# get the same Common Controls version.
+printf '1 24 "%s"\n' "$(dirname "$measured")/quillbank.manifest" >"$bin/table_reference.rc"
+"$windres" -O coff -o "$bin/table_reference.res" "$bin/table_reference.rc"
+"$cxx" "${flags[@]}" -mwindows -I. -o "$bin/table_reference.exe" bench/table_reference.cpp \
+  ui/main_window_layout.cpp "$bin/table_reference.res" -lcomctl32
 "$cxx" "${flags[@]}" -mwindows -o "$bin/poll_loop.exe" bench/poll_loop.cpp
 "$cxx64" "${flags[@]}" -o "$bin/driver.exe" bench/driver.cpp
 
@@ -88,6 +97,7 @@ status=0
 "$QB_WINE" "$bin/driver.exe" "${shape[@]}" \
   --quillbank "$measured" \
   --reference "$bin/reference.exe" \
+  --table-reference "$bin/table_reference.exe" \
   --poll-loop "$bin/poll_loop.exe" \
   --wineserver-pid "$server_pid" \
   --exe-size "$exe_size" --imports "$imports" | tee "$QB_BUILD/bench-table.md" || status=$?
