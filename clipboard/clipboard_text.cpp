@@ -15,6 +15,8 @@ constexpr DWORD OPEN_PAUSE_MS = 10;
 // it the user has moved on: the exchange is given up.
 constexpr DWORD OWNER_WAIT_MS = 1000;
 constexpr DWORD EXCHANGE_WAIT_MS = OPEN_ATTEMPTS * OPEN_PAUSE_MS + OWNER_WAIT_MS;
+// How often a wait that lasts answers messages sent to this thread.
+constexpr DWORD SENT_MESSAGE_SLICE_MS = 20;
 
 enum ExchangeState {
     IDLE,       // the worker waits for a request
@@ -41,7 +43,7 @@ struct Exchange {
     char16_t* units;
     size_t unitCount, unitRoom;
     // A write: the blocks prepared by the caller; whatever the clipboard does
-    // not take is freed by whoever runs the write.
+    // not take is freed by the worker.
     HGLOBAL textBlock, unicodeBlock;
     bool ok;
 };
@@ -127,9 +129,30 @@ void readOnWorker() {
     CloseClipboard();
 }
 
-// Emptying the clipboard tells its owner, and waits for it. An owner that
-// answers nothing is found out first, a bounded time, with a message that
-// costs it nothing, before the clipboard is opened.
+// Frees what the clipboard did not take.
+void dropBlocks() {
+    Exchange& x = *exchange;
+    if (x.unicodeBlock) GlobalFree(x.unicodeBlock);
+    if (x.textBlock) GlobalFree(x.textBlock);
+    x.unicodeBlock = x.textBlock = nullptr;
+}
+
+// From the moment the clipboard is open here no other program can change it
+// until it closes: a write that goes ahead then puts only the text it was
+// asked for over what was there at the press, even if the caller gives up
+// meanwhile. A caller that gave up before keeps the clipboard as it is.
+bool commitWrite() {
+    AcquireSRWLockExclusive(&exchange->lock);
+    bool go = exchange->state == RUNNING;
+    if (go) exchange->state = COMMITTED;
+    ReleaseSRWLockExclusive(&exchange->lock);
+    return go;
+}
+
+// Emptying the clipboard tells its old owner and waits for it, with the
+// clipboard held open. An owner that answers nothing is found out first, a
+// bounded time, with a message that costs it nothing, so that a write given
+// up on does not go through long after the press.
 bool ownerAnswers() {
     HWND owner = GetClipboardOwner();
     if (!owner) return true;
@@ -139,24 +162,11 @@ bool ownerAnswers() {
            !IsWindow(owner);
 }
 
-// Frees what the clipboard did not take.
-void dropBlocks() {
-    Exchange& x = *exchange;
-    if (x.unicodeBlock) GlobalFree(x.unicodeBlock);
-    if (x.textBlock) GlobalFree(x.textBlock);
-    x.unicodeBlock = x.textBlock = nullptr;
-}
-
-// Puts the prepared blocks on the clipboard once `mayCommit` agrees, with the
-// clipboard open. Once it is open here no other program can change it until
-// it closes, so a write that goes ahead puts only the text it was asked for
-// over what was there at the press.
-template <typename MayCommit>
-void writeBlocks(MayCommit mayCommit) {
+void writeOnWorker() {
     Exchange& x = *exchange;
     x.ok = false;
-    if (openClipboardPatiently()) {
-        if (mayCommit()) {
+    if (ownerAnswers() && openClipboardPatiently()) {
+        if (commitWrite()) {
             EmptyClipboard();
             if (x.unicodeBlock && SetClipboardData(CF_UNICODETEXT, x.unicodeBlock)) {
                 x.unicodeBlock = nullptr;  // the system owns it now
@@ -170,25 +180,6 @@ void writeBlocks(MayCommit mayCommit) {
         CloseClipboard();
     }
     dropBlocks();
-}
-
-// From here the write goes through even if the caller gives up meanwhile;
-// a caller that gave up before keeps the clipboard as it is.
-bool commitWrite() {
-    AcquireSRWLockExclusive(&exchange->lock);
-    bool go = exchange->state == RUNNING;
-    if (go) exchange->state = COMMITTED;
-    ReleaseSRWLockExclusive(&exchange->lock);
-    return go;
-}
-
-void writeOnWorker() {
-    if (ownerAnswers()) {
-        writeBlocks(commitWrite);
-    } else {
-        exchange->ok = false;
-        dropBlocks();
-    }
 }
 
 DWORD WINAPI clipboardWorker(void*) {
@@ -238,8 +229,11 @@ bool startWorker() {
 bool exchangeFree() { return startWorker() && stateNow() == IDLE; }
 
 // Hands the request to the worker and waits for it, a bounded time. The wait
-// takes no message at all, so no hotkey or click is handled in the middle of
-// this one.
+// takes no posted message, so no hotkey or click is handled in the middle of
+// this one. Messages sent to this thread's windows are answered now and then:
+// when one of them owns the clipboard (the pad's text box, after its own
+// Copy), the worker asks it whether it answers and then tells it the
+// clipboard is emptied, and would otherwise wait on this thread.
 bool runExchange() {
     Exchange& x = *exchange;
     AcquireSRWLockExclusive(&x.lock);
@@ -250,7 +244,15 @@ bool runExchange() {
         if (x.state != RUNNING && x.state != COMMITTED) break;
         DWORD waited = GetTickCount() - started;  // unsigned: right across a wrap
         if (waited >= EXCHANGE_WAIT_MS) break;
-        SleepConditionVariableSRW(&x.finished, &x.lock, EXCHANGE_WAIT_MS - waited, 0);
+        DWORD slice = EXCHANGE_WAIT_MS - waited;
+        if (slice > SENT_MESSAGE_SLICE_MS) slice = SENT_MESSAGE_SLICE_MS;
+        if (!SleepConditionVariableSRW(&x.finished, &x.lock, slice, 0) &&
+            (x.state == RUNNING || x.state == COMMITTED)) {
+            ReleaseSRWLockExclusive(&x.lock);
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            AcquireSRWLockExclusive(&x.lock);
+        }
     }
     const bool done = x.state == DONE;
     x.state = done ? IDLE : ABANDONED;
@@ -258,25 +260,19 @@ bool runExchange() {
     return done;
 }
 
+// A block of `size` bytes of data and `zeros` zero bytes after them.
 HGLOBAL blockWith(const void* data, size_t size, size_t zeros) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size + zeros);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size + zeros);
     if (!block) return nullptr;
-    void* p = GlobalLock(block);
+    char* p = static_cast<char*>(GlobalLock(block));
     if (!p) {
         GlobalFree(block);
         return nullptr;
     }
-    if (size) std::memcpy(p, data, size);  // the zeros are there from the allocation
+    if (size) std::memcpy(p, data, size);
+    std::memset(p + size, 0, zeros);
     GlobalUnlock(block);
     return block;
-}
-
-// A window of this thread owns the clipboard (the pad's text box after its
-// own Copy): emptying the clipboard tells it, which only this thread can
-// answer, and nothing of another program is waited for.
-bool ownedByThisThread() {
-    HWND owner = GetClipboardOwner();
-    return owner && GetWindowThreadProcessId(owner, nullptr) == GetCurrentThreadId();
 }
 
 }  // namespace
@@ -292,8 +288,6 @@ std::optional<ClipboardText> readClipboardText(size_t maxBytes, size_t maxUnits)
 }
 
 bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
-    bytes = bytes.substr(0, bytes.find('\0'));
-    units = units.substr(0, units.find(u'\0'));
     if (!exchangeFree()) return false;  // the clipboard keeps what it has
     // Ready before the clipboard is opened, so it is held open only for
     // emptying and setting it. A text of n bytes goes in a block of n + 2.
@@ -309,9 +303,5 @@ bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
     exchange->write = true;
     exchange->textBlock = text;
     exchange->unicodeBlock = unicode;
-    if (ownedByThisThread()) {
-        writeBlocks([] { return true; });
-        return exchange->ok;
-    }
     return runExchange() && exchange->ok;
 }

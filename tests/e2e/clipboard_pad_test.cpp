@@ -176,6 +176,20 @@ TEST_F(PadTest, EscKeepsItOpenAndMemoriesCanBeRecalledAndPastedInto) {
     pressCtrl('V');
     ASSERT_TRUE(waitUntil([&] { return boxText(pad) == "xymem7"; })) << boxText(pad);
 
+    // The box's own Copy makes it the clipboard's owner; a recall, whose
+    // emptying of the clipboard tells the box, is not held up by it.
+    HWND box = GetDlgItem(pad, 1001);
+    SendMessageW(box, EM_SETSEL, 0, 2);
+    SendMessageW(box, WM_COPY, 0, 0);
+    ASSERT_EQ(GetClipboardOwner(), box);
+    EXPECT_EQ(clipboardText().value_or("<none>"), "xy");
+    const DWORD copied = clipboardSequence();
+    const ULONGLONG pressed = GetTickCount64();
+    pressCtrl('7');
+    ASSERT_TRUE(waitClipboardChange(copied));
+    EXPECT_LT(GetTickCount64() - pressed, 1000u) << "the recall waited for the program itself";
+    EXPECT_EQ(clipboardText().value_or("<none>"), "mem7");
+
     finishPad(pad);
     EXPECT_EQ(clipboardText().value_or("<none>"), "xymem7");
     EXPECT_TRUE(app.boxes().empty());
