@@ -261,8 +261,8 @@ bool runExchange() {
 }
 
 // A block of `size` bytes of data and `zeros` zero bytes after them.
-HGLOBAL blockWith(const void* data, size_t size, size_t zeros) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size + zeros);
+HGLOBAL blockWith(UINT flags, const void* data, size_t size, size_t zeros) {
+    HGLOBAL block = GlobalAlloc(flags, size + zeros);
     if (!block) return nullptr;
     char* p = static_cast<char*>(GlobalLock(block));
     if (!p) {
@@ -291,10 +291,10 @@ bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
     if (!exchangeFree()) return false;  // the clipboard keeps what it has
     // Ready before the clipboard is opened, so it is held open only for
     // emptying and setting it. A text of n bytes goes in a block of n + 2.
-    HGLOBAL text = blockWith(bytes.data(), bytes.size(), 2);
+    HGLOBAL text = blockWith(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.data(), bytes.size(), 2);
     HGLOBAL unicode = units.empty() ? nullptr
-                                    : blockWith(units.data(), units.size() * sizeof(char16_t),
-                                                sizeof(char16_t));
+                                    : blockWith(GMEM_MOVEABLE, units.data(),
+                                                units.size() * sizeof(char16_t), sizeof(char16_t));
     if (!text || (!units.empty() && !unicode)) {
         if (text) GlobalFree(text);
         if (unicode) GlobalFree(unicode);
