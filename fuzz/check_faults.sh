@@ -77,7 +77,7 @@ for c in "${CASES[@]}"; do
     fi
     srcs=()
     for s in $(sources_of "$target"); do srcs+=("$dir/$s"); done
-    if ! "$CXX" "${FLAGS[@]}" -w -I"$dir" -o "$dir/$target" "$ROOT/fuzz/$target.cpp" "${srcs[@]}" \
+    if ! "$CXX" "${FLAGS[@]}" -w -I"$dir" -I"$ROOT" -o "$dir/$target" "$ROOT/fuzz/$target.cpp" "${srcs[@]}" \
             2>"$dir/build.log"; then
         echo "!! [$name] broken copy did not build"; cat "$dir/build.log"; status=1; continue
     fi

@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "core/memory_bank.h"
+#include "tests/native/fake_ansi.h"
 
 namespace {
 
@@ -48,36 +49,6 @@ struct Reader {
 };
 
 // ------------------------------------------------------------ reference model
-
-// A stand-in for the system's conversion to a code page, one character at a
-// time: Latin-1 as itself, Omega by best fit, CJK as two bytes, '?' for
-// everything else, each half of a surrogate pair included.
-size_t fakeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
-    size_t n = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char16_t u = units[i];
-        char bytes[2] = {'?', 0};
-        size_t len = 1;
-        if (u < 0x100) {
-            bytes[0] = char(u);
-        } else if (u == 0x03A9) {
-            bytes[0] = 'O';
-        } else if (u >= 0x4E00 && u <= 0x9FFF) {
-            bytes[0] = char(0x80 | (u >> 8 & 0x7F));
-            bytes[1] = char(0x40 | (u & 0x3F));
-            len = 2;
-        }
-        if (n + len > room) return ANSI_ENCODE_FAILED;
-        for (size_t k = 0; k < len; ++k) out[n++] = bytes[k];
-    }
-    return n;
-}
-
-std::string fakeAnsiOf(std::u16string_view s) {
-    std::string out(s.size() * 2, '\0');
-    out.resize(fakeAnsi(s.data(), s.size(), out.data(), out.size()));
-    return out;
-}
 
 struct Model {
     std::string text[10];

@@ -1,4 +1,5 @@
 #include "core/memory_bank.h"
+#include "tests/native/fake_ansi.h"
 
 #include <gtest/gtest.h>
 
@@ -146,36 +147,6 @@ TEST_F(MemoryBankTest, BytesAreStoredUnchanged) {
 }
 
 // ---- the exact text beside the bytes ----------------------------------------
-
-// A stand-in for the system's conversion to a code page: Latin-1 as itself,
-// Omega by best fit, CJK as two bytes (as in a double-byte code page), and
-// one '?' for every other unit, each half of a surrogate pair included.
-size_t fakeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
-    size_t n = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char16_t u = units[i];
-        char bytes[2] = {'?', 0};
-        size_t len = 1;
-        if (u < 0x100) {
-            bytes[0] = static_cast<char>(u);
-        } else if (u == u'\u03A9') {
-            bytes[0] = 'O';
-        } else if (u >= 0x4E00 && u <= 0x9FFF) {
-            bytes[0] = static_cast<char>(0x80 | (u >> 8 & 0x7F));
-            bytes[1] = static_cast<char>(0x40 | (u & 0x3F));
-            len = 2;
-        }
-        if (n + len > room) return ANSI_ENCODE_FAILED;
-        for (size_t k = 0; k < len; ++k) out[n++] = bytes[k];
-    }
-    return n;
-}
-
-std::string fakeAnsiOf(std::u16string_view s) {
-    std::string out(s.size() * 2, '\0');
-    out.resize(fakeAnsi(s.data(), s.size(), out.data(), out.size()));
-    return out;
-}
 
 TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
     const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \u03A9 \U0001F600\r\nplain";
