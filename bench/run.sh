@@ -6,7 +6,7 @@
 # 32-bit Wine (natively or emulated, as this machine allows; where neither
 # works, the x86_64 builds, and it says so).
 #
-#   bash bench/run.sh           # the full benchmark (about 15 minutes)
+#   bash bench/run.sh           # the full benchmark (about 16 minutes)
 #   bash bench/run.sh --smoke   # a short run that only checks that every
 #                               # measurement can still be taken (about 2 minutes)
 #   bash bench/run.sh --x64     # the x86_64 builds of all of them instead
