@@ -89,7 +89,7 @@ for c in "${CASES[@]}"; do
     rc=$?
     set -e
     took=$(echo "$(date +%s.%N) - $start" | bc)
-    why=$(grep -m1 -E 'mismatch|number_forms_fuzz:|runtime error|ERROR: AddressSanitizer|tag/row' "$dir/run.log" \
+    why=$(grep -m1 -E 'mismatch|number_forms_fuzz:|runtime error|ERROR: (Address|Leak)Sanitizer|tag/row' "$dir/run.log" \
           | sed 's/^.*\(runtime error\)/\1/' | cut -c1-110 || true)
     execs=$(grep -oE '^#[0-9]+' "$dir/run.log" | tail -1 || true)
     execs=${execs#\#}
