@@ -29,7 +29,7 @@ std::optional<ClipboardText> readClipboardText(size_t maxBytes = static_cast<siz
 // Replaces every format on the clipboard, in one emptying of it, with
 // CF_UNICODETEXT holding `units` (when not empty) and CF_TEXT holding `bytes`,
 // neither of which holds a NUL (a text from a pointer ends at its first).
-// A text of n bytes goes in a block of n + 2. False when neither form was set in time: the
-// clipboard stayed busy (and is as it was), the blocks could not be prepared,
-// or the clipboard refused them.
+// A text of n bytes goes in a block of n + 2. False when neither form was set
+// in time: the clipboard stayed busy (and is as it was), the blocks could not
+// be prepared, or the clipboard refused them.
 bool writeClipboardText(std::string_view bytes, std::u16string_view units = {});
