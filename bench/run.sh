@@ -9,6 +9,8 @@
 #   bash bench/run.sh           # the full benchmark (about 16 minutes)
 #   bash bench/run.sh --smoke   # a short run that only checks that every
 #                               # measurement can still be taken (about 2 minutes)
+#   bash bench/run.sh --latency # store and recall only: 10 rounds of 5 pairs
+#                               # (n = 50 a row), the other rows short (about 5 minutes)
 #   bash bench/run.sh --x64     # the x86_64 builds of all of them instead
 #
 # Exit code 0 when every measurement was taken and every correctness check
@@ -19,12 +21,14 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 smoke=""
+latency=""
 x64=""
 for a in "$@"; do
   case $a in
     --smoke) smoke=1 ;;
+    --latency) latency=1 ;;
     --x64) x64=1 ;;
-    *) echo "usage: bash bench/run.sh [--smoke] [--x64]" >&2; exit 2 ;;
+    *) echo "usage: bash bench/run.sh [--smoke | --latency] [--x64]" >&2; exit 2 ;;
   esac
 done
 
@@ -74,6 +78,10 @@ imports=$(i686-w64-mingw32-objdump -p "$product" | sed -n 's/^\s*DLL Name: //p' 
 
 if [[ -n $smoke ]]; then
   shape=(--smoke --rounds 2 --idle-seconds 2 --presses 5 --starts 1 --storm 200)
+elif [[ -n $latency ]]; then
+  # Many short rounds, so that the programs take turns often and share the
+  # machine's load alike.
+  shape=(--rounds 10 --idle-seconds 1 --presses 5 --starts 1 --storm 50)
 else
   shape=(--rounds 5 --idle-seconds 30 --presses 24 --starts 2 --storm 1000)
 fi

@@ -1,11 +1,14 @@
 // The benchmark's same-table yardstick: plain Win32 that draws Quillbank's
 // 46-control table (the layout data in ui/main_window_layout.cpp: same ids,
 // positions and sizes, styles, label font and colours, bars of range
-// 0..100) and does the store and recall with the least work: Alt+3 keeps the
-// clipboard's CF_TEXT and CF_UNICODETEXT, read in one opening, and shows the
-// UTF-16 text in row 3; Ctrl+3 puts both back in one EmptyClipboard. No
-// dialog manager, no checks beyond what memory safety needs. The thread
-// blocks in GetMessageW, so at rest it costs nothing.
+// 0..100) and does Quillbank's store and recall job in the plainest way.
+// Alt+3 reads CF_TEXT, CF_UNICODETEXT and CF_LOCALE in one opening; it shows
+// the Unicode text when it converts back to exactly the bytes in the
+// locale's ANSI code page or else the system's, otherwise the bytes decoded
+// in that code page. Ctrl+3 writes the bytes, the text shown and the locale
+// back in one EmptyClipboard. One thread, no time-outs, no checks beyond what
+// memory safety needs. The thread blocks in GetMessageW, so at rest it costs
+// nothing.
 //
 // Built by run.sh with the layout file and the product's manifest (for the
 // same Common Controls version).
@@ -32,8 +35,11 @@ HBRUSH schemeBrushes[4];  // by ColourScheme; null for None
 
 char keptText[TEXT_MAX + 1];
 size_t keptBytes;
-wchar_t keptWide[TEXT_MAX + 1];
+wchar_t keptWide[TEXT_MAX + 1];  // what row 3 shows and a recall writes
 size_t keptUnits;
+LCID keptLocale;
+wchar_t offered[TEXT_MAX + 1];
+char converted[TEXT_MAX + 2];
 
 // Up to the first NUL, never past the block's end nor the buffer's room.
 template <typename Char>
@@ -44,6 +50,22 @@ size_t copyText(HANDLE block, const Char* text, Char* out) {
     std::memcpy(out, text, n * sizeof(Char));
     out[n] = Char();
     return n;
+}
+
+// 0 for a locale without an ANSI code page.
+UINT codePageOf(LCID locale) {
+    DWORD cp = 0;
+    if (!locale || !GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                                   reinterpret_cast<LPWSTR>(&cp), sizeof cp / sizeof(wchar_t)))
+        return 0;
+    return cp;
+}
+
+// The text converts to exactly the kept bytes (a longer result does not fit).
+bool agrees(UINT cp, size_t units) {
+    const int n = WideCharToMultiByte(cp, 0, offered, static_cast<int>(units), converted,
+                                      static_cast<int>(keptBytes) + 1, nullptr, nullptr);
+    return n == static_cast<int>(keptBytes) && std::memcmp(converted, keptText, keptBytes) == 0;
 }
 
 void showRow3() {
@@ -61,17 +83,35 @@ void onStore() {
     if (!OpenClipboard(nullptr)) return;
     HANDLE ansi = GetClipboardData(CF_TEXT);
     HANDLE wide = GetClipboardData(CF_UNICODETEXT);
+    HANDLE locale = GetClipboardData(CF_LOCALE);
     const char* a = ansi ? static_cast<const char*>(GlobalLock(ansi)) : nullptr;
     const wchar_t* w = wide ? static_cast<const wchar_t*>(GlobalLock(wide)) : nullptr;
-    const bool stored = a && w;
-    if (stored) {
-        keptBytes = copyText(ansi, a, keptText);
-        keptUnits = copyText(wide, w, keptWide);
-    }
+    const LCID* l = locale ? static_cast<const LCID*>(GlobalLock(locale)) : nullptr;
+    size_t units = 0;
+    LCID offeredLocale = 0;
+    if (a) keptBytes = copyText(ansi, a, keptText);
+    if (w) units = copyText(wide, w, offered);
+    if (l && GlobalSize(locale) >= sizeof(LCID)) offeredLocale = *l;
     if (a) GlobalUnlock(ansi);
     if (w) GlobalUnlock(wide);
+    if (l) GlobalUnlock(locale);
     CloseClipboard();
-    if (stored) showRow3();
+    if (!a) return;
+
+    const UINT offeredCp = codePageOf(offeredLocale);
+    if (w && offeredCp && agrees(offeredCp, units)) {
+        keptLocale = offeredLocale;
+    } else if (w && agrees(GetACP(), units)) {
+        keptLocale = GetSystemDefaultLCID();
+    } else {
+        keptLocale = offeredCp ? offeredLocale : GetSystemDefaultLCID();
+        units = MultiByteToWideChar(offeredCp ? offeredCp : CP_ACP, 0, keptText,
+                                    static_cast<int>(keptBytes), offered, TEXT_MAX);
+    }
+    std::memcpy(keptWide, offered, units * sizeof(wchar_t));
+    keptWide[units] = L'\0';
+    keptUnits = units;
+    showRow3();
 }
 
 HGLOBAL blockWith(const void* data, size_t bytes) {
@@ -83,19 +123,21 @@ HGLOBAL blockWith(const void* data, size_t bytes) {
     return block;
 }
 
-// Both blocks are ready before the clipboard is opened.
+// Every block is ready before the clipboard is opened.
 void onRecall() {
-    HGLOBAL wide = blockWith(keptWide, (keptUnits + 1) * sizeof(wchar_t));
-    HGLOBAL ansi = blockWith(keptText, keptBytes + 1);
-    if (wide && ansi && OpenClipboard(nullptr)) {
+    HGLOBAL blocks[3] = {blockWith(keptText, keptBytes + 1),
+                         blockWith(keptWide, (keptUnits + 1) * sizeof(wchar_t)),
+                         blockWith(&keptLocale, sizeof keptLocale)};
+    const UINT formats[3] = {CF_TEXT, CF_UNICODETEXT, CF_LOCALE};
+    if (blocks[0] && blocks[1] && blocks[2] && OpenClipboard(nullptr)) {
         EmptyClipboard();
         // A block the system took is its own now.
-        if (SetClipboardData(CF_UNICODETEXT, wide)) wide = nullptr;
-        if (SetClipboardData(CF_TEXT, ansi)) ansi = nullptr;
+        for (int i = 0; i < 3; ++i)
+            if (SetClipboardData(formats[i], blocks[i])) blocks[i] = nullptr;
         CloseClipboard();
     }
-    if (wide) GlobalFree(wide);
-    if (ansi) GlobalFree(ansi);
+    for (HGLOBAL b : blocks)
+        if (b) GlobalFree(b);
 }
 
 LRESULT onCtlColorStatic(HDC dc, HWND control) {
