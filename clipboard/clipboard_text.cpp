@@ -129,11 +129,13 @@ void readOnWorker() {
     if (!openClipboardPatiently()) return;
     if (stateNow() == ABANDONED) {
         // Asking the owner to render now would only keep it busy for nothing.
-    } else if (!IsClipboardFormatAvailable(CF_TEXT)) {
-        x.ok = true;  // no text at all is an answer
+    } else if (HANDLE text = GetClipboardData(CF_TEXT); !text) {
+        // No text at all is an answer; text offered but out of reach is not.
+        // Asked only here: where the text is, it costs a request for nothing.
+        x.ok = !IsClipboardFormatAvailable(CF_TEXT);
     } else {
-        // Text offered but out of reach is not; the exact form is a bonus.
-        x.ok = copyBlock(GetClipboardData(CF_TEXT), x.maxBytes, x.bytes, x.byteRoom, x.byteCount);
+        // The exact form is a bonus.
+        x.ok = copyBlock(text, x.maxBytes, x.bytes, x.byteRoom, x.byteCount);
         if (x.ok && stateNow() != ABANDONED &&
             !copyBlock(GetClipboardData(CF_UNICODETEXT), x.maxUnits, x.units, x.unitRoom,
                        x.unitCount))
