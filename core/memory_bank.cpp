@@ -1,5 +1,6 @@
 #include "core/memory_bank.h"
 
+#include <bit>
 #include <cstring>
 
 #include "core/bank_storage.h"
@@ -26,6 +27,27 @@ bool pairAt(std::u16string_view s, size_t i) {
     return i + 1 < s.size() && isHighSurrogate(s[i]) && isLowSurrogate(s[i + 1]);
 }
 
+// How many leading units are ASCII and equal to the bytes beside them. Four
+// at a time where they are: a 64 KiB text is compared in a fraction of the
+// time a unit-by-unit loop takes.
+size_t sameAsciiPrefix(const char16_t* units, const char* bytes, size_t count) {
+    size_t k = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; count - k >= 4; k += 4) {
+            uint32_t low, high, four;
+            std::memcpy(&low, units + k, 4);
+            std::memcpy(&high, units + k + 2, 4);
+            std::memcpy(&four, bytes + k, 4);
+            if ((low | high) & 0xFF80FF80u) break;
+            if (low != ((four & 0xFFu) | (four & 0xFF00u) << 8) ||
+                high != ((four >> 16 & 0xFFu) | (four >> 24) << 16))
+                break;
+        }
+    }
+    while (k < count && units[k] < 0x80 && units[k] == static_cast<unsigned char>(bytes[k])) ++k;
+    return k;
+}
+
 constexpr size_t NO_AGREEMENT = static_cast<size_t>(-1);
 // Units converted per call; no code page gives more than 4 bytes a unit.
 constexpr size_t CHUNK_UNITS = 256;
@@ -48,11 +70,11 @@ size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whol
         size_t end = i + CHUNK_UNITS < m ? i + CHUNK_UNITS : m;
         if (end < m && pairAt(exact, end - 1)) --end;
         // ASCII is itself in every ANSI code page: most text needs no call.
-        while (i < end && pos < n && exact[i] < 0x80) {
-            if (static_cast<unsigned char>(kept[pos]) != exact[i]) return NO_AGREEMENT;
-            ++i;
-            ++pos;
-        }
+        const size_t run = end - i < n - pos ? end - i : n - pos;
+        const size_t same = sameAsciiPrefix(exact.data() + i, kept.data() + pos, run);
+        i += same;
+        pos += same;
+        if (same < run && exact[i] < 0x80) return NO_AGREEMENT;
         if (i == end || pos == n) continue;
         size_t got = encode(codePage, exact.data() + i, end - i, out, sizeof out);
         if (got == ANSI_ENCODE_FAILED) return NO_AGREEMENT;

@@ -179,6 +179,20 @@ TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
         EXPECT_TRUE(memoryExactText(bank, 3).empty());
     }
 
+    // ASCII is compared several units at a time: a difference anywhere in
+    // such a group is found, and a text equal to its bytes is kept.
+    const std::string ascii = "The quick brown fox jumps over 13 lazy dogs.";
+    const std::u16string asciiUnits(ascii.begin(), ascii.end());
+    for (size_t at = 0; at < ascii.size(); ++at) {
+        SCOPED_TRACE(at);
+        std::string changed = ascii;
+        changed[at] ^= 0x01;
+        storeFromClipboard(bank, 3, changed, asciiUnits);
+        EXPECT_TRUE(memoryExactText(bank, 3).empty());
+    }
+    storeFromClipboard(bank, 3, ascii, asciiUnits);
+    EXPECT_EQ(memoryExactText(bank, 3), asciiUnits);
+
     // Both forms end at their first NUL.
     storeFromClipboard(bank, 4, std::string("ab\0cd", 5), std::u16string(u"ab\0xy", 5));
     EXPECT_EQ(memoryExactText(bank, 4), u"ab");
