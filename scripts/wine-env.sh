@@ -142,6 +142,32 @@ qb_start_wine() {
   touch "$WINEPREFIX/.qb-ready"
 }
 
+# Ends this prefix's server, and with it its desktop and services, and
+# starts them again under the environment as it is now.
+qb_restart_wine() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  qb_start_wine
+}
+
+# Runs a command (or a function of the caller) with this prefix's Wine under
+# another locale, given as LANG and LC_CTYPE (LC_ALL unset), then brings Wine
+# back under the locale as it was. Wine takes the ANSI code page from
+# LC_CTYPE and the keyboard's language from LANG when a process starts, so
+# the server and the desktop start again each time.
+qb_with_wine_locale() {
+  local lang=$1 ctype=$2 saved rc=0
+  shift 2
+  saved=$(export -p | grep -E '^declare -x (LANG|LC_CTYPE|LC_ALL)=' || true)
+  unset LC_ALL
+  export LANG=$lang LC_CTYPE=$ctype
+  { qb_restart_wine >/dev/null && "$@"; } || rc=$?
+  unset LANG LC_CTYPE LC_ALL
+  eval "$saved"
+  qb_restart_wine >/dev/null || rc=$?
+  return $rc
+}
+
 qb_start_env() {
   qb_start_xvfb
   qb_start_wine
