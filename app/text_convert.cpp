@@ -29,11 +29,42 @@ std::string wideToAnsi(const wchar_t* text, int length) {
     return ansi;
 }
 
-size_t encodeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
+size_t encodeAnsi(uint32_t codePage, const char16_t* units, size_t count, char* out, size_t room) {
     if (count == 0) return 0;
     if (count > INT_MAX || room == 0) return ANSI_ENCODE_FAILED;
     int roomBytes = room > INT_MAX ? INT_MAX : static_cast<int>(room);
-    int n = WideCharToMultiByte(CP_ACP, 0, asWide(units), static_cast<int>(count), out, roomBytes,
+    int n = WideCharToMultiByte(codePage, 0, asWide(units), static_cast<int>(count), out, roomBytes,
                                 nullptr, nullptr);
     return n > 0 ? static_cast<size_t>(n) : ANSI_ENCODE_FAILED;
+}
+
+std::wstring decodeAnsi(uint32_t codePage, const char* bytes, size_t count) {
+    if (!bytes || count == 0 || count > INT_MAX) return std::wstring();
+    // No code page gives more UTF-16 units than it has bytes.
+    std::wstring wide(count, L'\0');
+    int n = MultiByteToWideChar(codePage ? codePage : CP_ACP, MB_PRECOMPOSED, bytes,
+                                static_cast<int>(count), &wide[0], static_cast<int>(count));
+    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return wide;
+}
+
+namespace {
+uint32_t ansiCodePageOf(LCID lcid) {
+    DWORD codePage = 0;
+    if (!GetLocaleInfoW(lcid, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(WCHAR)))
+        return 0;
+    return codePage;
+}
+}  // namespace
+
+TextLocale clipboardLocale(uint32_t lcid) {
+    // 0 names no locale, although the system would answer for the user's.
+    uint32_t codePage = lcid ? ansiCodePageOf(lcid) : 0;
+    return codePage ? TextLocale{lcid, codePage} : TextLocale();
+}
+
+TextLocale systemLocale() {
+    // The system locale is what sets the ANSI code page.
+    return TextLocale{GetSystemDefaultLCID(), GetACP()};
 }

@@ -42,9 +42,10 @@ struct Exchange {
     size_t byteCount, byteRoom;
     char16_t* units;
     size_t unitCount, unitRoom;
+    uint32_t locale;
     // A write: the blocks prepared by the caller; whatever the clipboard does
     // not take is freed by the worker.
-    HGLOBAL textBlock, unicodeBlock;
+    HGLOBAL textBlock, unicodeBlock, localeBlock;
     bool ok;
 };
 
@@ -108,10 +109,22 @@ bool copyBlock(HANDLE h, size_t limit, Unit*& buffer, size_t& room, size_t& coun
     return copied;
 }
 
+// The LCID at the start of a CF_LOCALE block; 0 for none, or for a block
+// too short to hold one.
+uint32_t localeOf(HANDLE h) {
+    const void* p = h ? GlobalLock(h) : nullptr;
+    if (!p) return 0;
+    LCID lcid = 0;
+    if (GlobalSize(h) >= sizeof lcid) std::memcpy(&lcid, p, sizeof lcid);
+    GlobalUnlock(h);
+    return lcid;
+}
+
 void readOnWorker() {
     Exchange& x = *exchange;
     x.byteCount = 0;
     x.unitCount = 0;
+    x.locale = 0;
     x.ok = false;
     if (!openClipboardPatiently()) return;
     if (stateNow() == ABANDONED) {
@@ -125,6 +138,7 @@ void readOnWorker() {
             !copyBlock(GetClipboardData(CF_UNICODETEXT), x.maxUnits, x.units, x.unitRoom,
                        x.unitCount))
             x.unitCount = 0;
+        if (x.ok && stateNow() != ABANDONED) x.locale = localeOf(GetClipboardData(CF_LOCALE));
     }
     CloseClipboard();
 }
@@ -134,7 +148,8 @@ void dropBlocks() {
     Exchange& x = *exchange;
     if (x.unicodeBlock) GlobalFree(x.unicodeBlock);
     if (x.textBlock) GlobalFree(x.textBlock);
-    x.unicodeBlock = x.textBlock = nullptr;
+    if (x.localeBlock) GlobalFree(x.localeBlock);
+    x.unicodeBlock = x.textBlock = x.localeBlock = nullptr;
 }
 
 // From the moment the clipboard is open here no other program can change it
@@ -176,6 +191,10 @@ void writeOnWorker() {
                 x.textBlock = nullptr;
                 x.ok = true;
             }
+            // Without it the system would tag the text with the keyboard
+            // language of the moment, and convert it in that code page.
+            if (x.ok && x.localeBlock && SetClipboardData(CF_LOCALE, x.localeBlock))
+                x.localeBlock = nullptr;
         }
         CloseClipboard();
     }
@@ -284,10 +303,11 @@ std::optional<ClipboardText> readClipboardText(size_t maxBytes, size_t maxUnits)
     exchange->maxUnits = maxUnits;
     if (!runExchange() || !exchange->ok) return std::nullopt;
     return ClipboardText{std::string_view(exchange->bytes, exchange->byteCount),
-                         std::u16string_view(exchange->units, exchange->unitCount)};
+                         std::u16string_view(exchange->units, exchange->unitCount),
+                         exchange->locale};
 }
 
-bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
+bool writeClipboardText(std::string_view bytes, std::u16string_view units, uint32_t locale) {
     if (!exchangeFree()) return false;  // the clipboard keeps what it has
     // Ready before the clipboard is opened, so it is held open only for
     // emptying and setting it. A text of n bytes goes in a block of n + 2.
@@ -295,13 +315,17 @@ bool writeClipboardText(std::string_view bytes, std::u16string_view units) {
     HGLOBAL unicode = units.empty() ? nullptr
                                     : blockWith(GMEM_MOVEABLE, units.data(),
                                                 units.size() * sizeof(char16_t), sizeof(char16_t));
-    if (!text || (!units.empty() && !unicode)) {
+    const LCID lcid = locale;
+    HGLOBAL localeBlock = lcid ? blockWith(GMEM_MOVEABLE, &lcid, sizeof lcid, 0) : nullptr;
+    if (!text || (!units.empty() && !unicode) || (lcid && !localeBlock)) {
         if (text) GlobalFree(text);
         if (unicode) GlobalFree(unicode);
+        if (localeBlock) GlobalFree(localeBlock);
         return false;
     }
     exchange->write = true;
     exchange->textBlock = text;
     exchange->unicodeBlock = unicode;
+    exchange->localeBlock = localeBlock;
     return runExchange() && exchange->ok;
 }

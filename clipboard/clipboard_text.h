@@ -1,6 +1,7 @@
 #pragma once
 // The program's only contact with the system clipboard: its text in the
-// CF_TEXT form and, beside it, the exact text in the CF_UNICODETEXT form.
+// CF_TEXT form and, beside it, the exact text in the CF_UNICODETEXT form and
+// the locale (CF_LOCALE) whose code page the CF_TEXT bytes are in.
 //
 // Another program decides how long the clipboard takes to answer: an owner
 // that renders on request may hang. So the calls themselves run on a thread
@@ -8,6 +9,7 @@
 // that outlasts it is given up, and while it is still stuck every further
 // one is refused at once.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -16,9 +18,10 @@ struct ClipboardText {
     std::string_view bytes;      // CF_TEXT up to its first NUL; empty without text
     std::u16string_view units;   // CF_UNICODETEXT up to its first NUL; empty when
                                  // absent or out of reach
+    uint32_t locale = 0;         // CF_LOCALE's LCID; 0 when absent or too short
 };
 
-// Reads both forms in one open of the clipboard: the text up to its first NUL,
+// Reads both forms and the locale in one open of the clipboard: the text up to its first NUL,
 // never past the end of its block, and at most maxBytes bytes and maxUnits
 // units of it. Nothing when the text could not be read in time: the clipboard
 // stayed busy, its owner did not answer, or it offers text whose data cannot
@@ -27,9 +30,12 @@ std::optional<ClipboardText> readClipboardText(size_t maxBytes = static_cast<siz
                                                size_t maxUnits = static_cast<size_t>(-1));
 
 // Replaces every format on the clipboard, in one emptying of it, with
-// CF_UNICODETEXT holding `units` (when not empty) and CF_TEXT holding `bytes`,
-// neither of which holds a NUL (a text from a pointer ends at its first).
+// CF_UNICODETEXT holding `units` (when not empty), CF_TEXT holding `bytes`,
+// neither of which holds a NUL (a text from a pointer ends at its first),
+// and CF_LOCALE holding `locale` (when not 0), so that the system and every
+// reader take the bytes in that locale's code page.
 // A text of n bytes goes in a block of n + 2. False when neither form was set
 // in time: the clipboard stayed busy (and is as it was), the blocks could not
 // be prepared, or the clipboard refused them.
-bool writeClipboardText(std::string_view bytes, std::u16string_view units = {});
+bool writeClipboardText(std::string_view bytes, std::u16string_view units = {},
+                        uint32_t locale = 0);

@@ -27,17 +27,19 @@ bool pairAt(std::u16string_view s, size_t i) {
 }
 
 constexpr size_t NO_AGREEMENT = static_cast<size_t>(-1);
-// Units converted per call; no code page gives more than 3 bytes a unit.
+// Units converted per call; no code page gives more than 4 bytes a unit.
 constexpr size_t CHUNK_UNITS = 256;
 
-// How many leading units of `exact` convert to exactly `kept`, never ending
-// between the halves of a pair; with `whole`, all of them must. A long text is
-// converted a chunk at a time, so a disagreement is found without a copy of
-// the whole conversion, and where the bytes were cut, the cut is found
-// inside one chunk only.
+// How many leading units of `exact` convert in `codePage` to exactly `kept`,
+// never ending between the halves of a pair; with `whole`, all of them must.
+// Without `whole` the kept bytes were cut, and may end in the leading part
+// of a character's conversion (a lead byte): that character is left out. A
+// long text is converted a chunk at a time, so a disagreement is found
+// without a copy of the whole conversion, and where the bytes were cut, the
+// cut is found inside one chunk only.
 size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whole,
-                     AnsiEncoder encode) {
-    char out[CHUNK_UNITS * 3];
+                     uint32_t codePage, AnsiEncoder encode) {
+    char out[CHUNK_UNITS * 4];
     size_t pos = 0;  // in kept
     size_t i = 0;    // in exact
     const size_t n = kept.size();
@@ -52,7 +54,7 @@ size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whol
             ++pos;
         }
         if (i == end || pos == n) continue;
-        size_t got = encode(exact.data() + i, end - i, out, sizeof out);
+        size_t got = encode(codePage, exact.data() + i, end - i, out, sizeof out);
         if (got == ANSI_ENCODE_FAILED) return NO_AGREEMENT;
         if (got <= n - pos) {
             if (std::memcmp(out, kept.data() + pos, got) != 0) return NO_AGREEMENT;
@@ -63,10 +65,13 @@ size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whol
         // The kept bytes end inside this chunk: take it character by character.
         while (i < end) {
             size_t units = pairAt(exact, i) ? 2 : 1;
-            got = encode(exact.data() + i, units, out, sizeof out);
-            if (got == ANSI_ENCODE_FAILED || got > n - pos ||
-                std::memcmp(out, kept.data() + pos, got) != 0)
+            got = encode(codePage, exact.data() + i, units, out, sizeof out);
+            if (got == ANSI_ENCODE_FAILED) break;
+            if (got > n - pos) {
+                if (!whole && std::memcmp(out, kept.data() + pos, n - pos) == 0) pos = n;
                 break;
+            }
+            if (std::memcmp(out, kept.data() + pos, got) != 0) break;
             pos += got;
             i += units;
         }
@@ -76,13 +81,44 @@ size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whol
     return i;
 }
 
+// Keeps the bytes and their percentages; true when they were cut.
+bool keepBytes(MemoryBank& bank, int d, char* buffer, std::string_view text) {
+    dropExactText(bank, d);
+    bank.locale[d] = TextLocale();
+
+    size_t nul = text.find('\0');
+    size_t n = nul == std::string_view::npos ? text.size() : nul;
+    const bool cut = n > MEMORY_TEXT_MAX;
+    if (cut) n = MEMORY_TEXT_MAX;
+    if (n) std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    bank.size[d] = n;
+
+    // Signed 32-bit, truncating, in this order: a full memory shows 99, never 100.
+    bank.percent[d] = static_cast<int32_t>(n) * 100 / static_cast<int32_t>(MEMORY_CAPACITY);
+    int32_t sum = 0;
+    for (int i = 0; i < MEMORY_COUNT; ++i) sum += bank.percent[i];
+    bank.overall = sum / 10;
+    return cut;
+}
+
+// The exact text, when one of the locales says what the bytes say; then the
+// memory's locale is that one.
 void keepExactText(MemoryBank& bank, int d, std::u16string_view exact, bool bytesCut,
-                   AnsiEncoder encode) {
+                   const TextLocale& clipboard, const TextLocale& system, AnsiEncoder encode) {
+    bank.locale[d] = clipboard.codePage ? clipboard : system;
     size_t nul = exact.find(u'\0');
     if (nul != std::u16string_view::npos) exact = exact.substr(0, nul);
     if (exact.empty() || !encode || bank.size[d] == 0) return;
     std::string_view kept(bufferOf(bank, d), bank.size[d]);
-    size_t units = agreeingUnits(kept, exact, !bytesCut, encode);
+    const TextLocale* tried[2] = {&clipboard, &system};
+    size_t units = NO_AGREEMENT;
+    for (int t = 0; t < 2 && units == NO_AGREEMENT; ++t) {
+        const TextLocale& locale = *tried[t];
+        if (!locale.codePage || (t == 1 && locale.codePage == clipboard.codePage)) continue;
+        units = agreeingUnits(kept, exact, !bytesCut, locale.codePage, encode);
+        if (units != NO_AGREEMENT) bank.locale[d] = locale;
+    }
     if (units == NO_AGREEMENT || units == 0) return;
     auto* copy = static_cast<char16_t*>(allocateTextStorage((units + 1) * sizeof(char16_t)));
     if (!copy) return;  // the bytes are kept; only the copy is lost
@@ -104,6 +140,7 @@ void releaseMemoryBank(MemoryBank& bank) {
     bank.buffers = nullptr;
     for (int d = 0; d < MEMORY_COUNT; ++d) {
         dropExactText(bank, d);
+        bank.locale[d] = TextLocale();
         bank.size[d] = 0;
         bank.percent[d] = 0;
     }
@@ -111,30 +148,16 @@ void releaseMemoryBank(MemoryBank& bank) {
 }
 
 void storeMemory(MemoryBank& bank, int d, std::string_view text, std::u16string_view exact,
-                 AnsiEncoder encode) {
+                 const TextLocale& clipboard, const TextLocale& system, AnsiEncoder encode) {
     char* buffer = bufferOf(bank, d);
     if (!buffer) return;
-    dropExactText(bank, d);
-
-    size_t nul = text.find('\0');
-    size_t n = nul == std::string_view::npos ? text.size() : nul;
-    const bool cut = n > MEMORY_TEXT_MAX;
-    if (cut) n = MEMORY_TEXT_MAX;
-    if (n) std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-    bank.size[d] = n;
-
-    // Signed 32-bit, truncating, in this order: a full memory shows 99, never 100.
-    bank.percent[d] = static_cast<int32_t>(n) * 100 / static_cast<int32_t>(MEMORY_CAPACITY);
-    int32_t sum = 0;
-    for (int i = 0; i < MEMORY_COUNT; ++i) sum += bank.percent[i];
-    bank.overall = sum / 10;
-
-    keepExactText(bank, d, exact, cut, encode);
+    const bool cut = keepBytes(bank, d, buffer, text);
+    keepExactText(bank, d, exact, cut, clipboard, system, encode);
 }
 
 void storeMemory(MemoryBank& bank, int d, std::string_view text) {
-    storeMemory(bank, d, text, std::u16string_view(), nullptr);
+    char* buffer = bufferOf(bank, d);
+    if (buffer) keepBytes(bank, d, buffer, text);
 }
 
 void clearMemory(MemoryBank& bank, int d) { storeMemory(bank, d, std::string_view()); }
@@ -153,6 +176,10 @@ bool isMemoryEmpty(const MemoryBank& bank, int d) { return memorySize(bank, d) =
 std::u16string_view memoryExactText(const MemoryBank& bank, int d) {
     if (!bufferOf(bank, d) || !bank.exact[d]) return std::u16string_view();
     return std::u16string_view(bank.exact[d], bank.exactLength[d]);
+}
+
+TextLocale memoryLocale(const MemoryBank& bank, int d) {
+    return bufferOf(bank, d) ? bank.locale[d] : TextLocale();
 }
 
 int32_t memoryPercent(const MemoryBank& bank, int d) {

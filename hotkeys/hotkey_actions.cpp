@@ -94,15 +94,22 @@ void setMemory(int d) {
         MessageBeep(MB_OK);
         return;
     }
-    storeMemory(memoryBank, d, text->bytes, text->units, encodeAnsi);
+    storeMemory(memoryBank, d, text->bytes, text->units, clipboardLocale(text->locale),
+                systemLocale(), encodeAnsi);
     refreshMemoryRow(d);
 }
 
 void getMemory(int d) {
     if (!isMemoryEmpty(memoryBank, d)) {
-        // Otherwise the user would paste whatever was there before.
+        // Otherwise the user would paste whatever was there before. The
+        // bytes go with their locale, and the Unicode form says what the
+        // table shows, whatever keyboard is active at the paste.
         std::string_view bytes(memoryText(memoryBank, d), memorySize(memoryBank, d));
-        if (!writeClipboardText(bytes, memoryExactText(memoryBank, d))) MessageBeep(MB_OK);
+        std::wstring decoded;
+        std::u16string_view units = memoryUnicodeText(d, decoded);
+        uint32_t locale = memoryLocale(memoryBank, d).lcid;
+        if (!locale) locale = systemLocale().lcid;
+        if (!writeClipboardText(bytes, units, locale)) MessageBeep(MB_OK);
         return;
     }
     showNestedBox([d] { showEmptyMemoryBox(d); });
@@ -122,7 +129,8 @@ void toggleClipboardPad() {
     }
     // The box may hold more than the buffer when another program set its
     // text; only what the buffer keeps is read. The exact text goes beside
-    // its ANSI form.
+    // its form in the system's code page, tagged with the system's locale
+    // rather than the keyboard's.
     std::wstring units = getControlTextW(padWindow, IDC_PAD_TEXT, PAD_TEXT_CAPACITY - 1);
     std::string text = wideToAnsi(units.c_str(), static_cast<int>(units.size()));
     size_t n = text.find('\0');
@@ -133,7 +141,8 @@ void toggleClipboardPad() {
     // The pad goes only once its text is safe on the clipboard; otherwise it
     // stays with the text for the next Ctrl+C.
     if (!writeClipboardText(std::string_view(padTextBuffer, n),
-                            std::u16string_view(asUnits(units.c_str()), units.size()))) {
+                            std::u16string_view(asUnits(units.c_str()), units.size()),
+                            systemLocale().lcid)) {
         MessageBeep(MB_OK);
         return;
     }

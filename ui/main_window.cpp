@@ -65,14 +65,17 @@ INT_PTR mainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-void refreshMemoryRow(int d) {
-    // The exact text when the memory has one; otherwise its bytes as the
-    // code page has them.
+std::u16string_view memoryUnicodeText(int d, std::wstring& decoded) {
     std::u16string_view exact = memoryExactText(memoryBank, d);
-    if (!exact.empty())
-        setControlTextW(mainWindow, contentsId(d), asWide(exact.data()));
-    else
-        setControlText(mainWindow, contentsId(d), memoryText(memoryBank, d));
+    if (!exact.empty()) return exact;
+    decoded = decodeAnsi(memoryLocale(memoryBank, d).codePage, memoryText(memoryBank, d),
+                         memorySize(memoryBank, d));
+    return std::u16string_view(asUnits(decoded.c_str()), decoded.size());
+}
+
+void refreshMemoryRow(int d) {
+    std::wstring decoded;
+    setControlTextW(mainWindow, contentsId(d), asWide(memoryUnicodeText(d, decoded).data()));
     setControlText(mainWindow, sizeId(d), sizeLabelText(memoryBank, d).c_str());
     sendControlMessage(mainWindow, IDC_FILL_TOTAL, PBM_SETPOS,
                        static_cast<WPARAM>(overallPercent(memoryBank)), 0);

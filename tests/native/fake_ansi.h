@@ -1,38 +1,83 @@
 #pragma once
-// A stand-in for the system's conversion of UTF-16 to a code page, for the
-// memory bank's exact-text rule in the native tests and the fuzzer: Latin-1
-// as itself, Omega by best fit, CJK as two bytes (as in a double-byte code
-// page), and one '?' for every other unit, each half of a surrogate pair
-// included. It converts one unit at a time, as the system does.
+// Stand-ins for the system's conversion of UTF-16 to a code page, for the
+// memory bank's exact-text rule in the native tests and the fuzzer. Each
+// converts one character at a time, as the system does:
+//   FAKE_WESTERN:  Latin-1 as itself, Omega by best fit, CJK as two bytes (a
+//                  lead byte, then a trail byte, as in a double-byte code
+//                  page), and one '?' for every other unit, each half of a
+//                  surrogate pair included;
+//   FAKE_CYRILLIC: ASCII as itself, the Russian letters as one byte each from
+//                  0xC0, '?' for every other unit;
+//   FAKE_UTF8:     UTF-8, one to four bytes a character; '?' for a lone half
+//                  of a pair.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "core/memory_bank.h"
 
-inline size_t fakeAnsi(const char16_t* units, size_t count, char* out, size_t room) {
+constexpr uint32_t FAKE_WESTERN = 1;
+constexpr uint32_t FAKE_CYRILLIC = 2;
+constexpr uint32_t FAKE_UTF8 = 3;
+
+inline size_t fakeAnsi(uint32_t codePage, const char16_t* units, size_t count, char* out,
+                       size_t room) {
     size_t n = 0;
     for (size_t i = 0; i < count; ++i) {
-        char16_t u = units[i];
-        char bytes[2] = {'?', 0};
+        char32_t u = units[i];
+        unsigned char bytes[4] = {'?', 0, 0, 0};
         size_t len = 1;
-        if (u < 0x100) {
-            bytes[0] = static_cast<char>(u);
+        if (codePage == FAKE_UTF8) {
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
+                units[i + 1] <= 0xDFFF)
+                u = 0x10000 + ((u - 0xD800) << 10) + (units[++i] - 0xDC00);
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                // a lone half: '?'
+            } else if (u < 0x80) {
+                bytes[0] = static_cast<unsigned char>(u);
+            } else if (u < 0x800) {
+                bytes[0] = static_cast<unsigned char>(0xC0 | u >> 6);
+                bytes[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+                len = 2;
+            } else if (u < 0x10000) {
+                bytes[0] = static_cast<unsigned char>(0xE0 | u >> 12);
+                bytes[1] = static_cast<unsigned char>(0x80 | (u >> 6 & 0x3F));
+                bytes[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+                len = 3;
+            } else {
+                bytes[0] = static_cast<unsigned char>(0xF0 | u >> 18);
+                bytes[1] = static_cast<unsigned char>(0x80 | (u >> 12 & 0x3F));
+                bytes[2] = static_cast<unsigned char>(0x80 | (u >> 6 & 0x3F));
+                bytes[3] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+                len = 4;
+            }
+        } else if (codePage == FAKE_CYRILLIC) {
+            if (u < 0x80) bytes[0] = static_cast<unsigned char>(u);
+            if (u >= 0x0410 && u <= 0x044F) bytes[0] = static_cast<unsigned char>(0xC0 + (u - 0x0410));
+        } else if (u < 0x100) {
+            bytes[0] = static_cast<unsigned char>(u);
         } else if (u == 0x03A9) {
             bytes[0] = 'O';
         } else if (u >= 0x4E00 && u <= 0x9FFF) {
-            bytes[0] = static_cast<char>(0x80 | (u >> 8 & 0x7F));
-            bytes[1] = static_cast<char>(0x40 | (u & 0x3F));
+            bytes[0] = static_cast<unsigned char>(0x80 | (u >> 8 & 0x7F));
+            bytes[1] = static_cast<unsigned char>(0x40 | (u & 0x3F));
             len = 2;
         }
         if (n + len > room) return ANSI_ENCODE_FAILED;
-        for (size_t k = 0; k < len; ++k) out[n++] = bytes[k];
+        for (size_t k = 0; k < len; ++k) out[n++] = static_cast<char>(bytes[k]);
     }
     return n;
 }
 
-inline std::string fakeAnsiOf(std::u16string_view s) {
-    std::string out(s.size() * 2, '\0');
-    out.resize(fakeAnsi(s.data(), s.size(), out.data(), out.size()));
+inline std::string fakeAnsiOf(std::u16string_view s, uint32_t codePage = FAKE_WESTERN) {
+    std::string out(s.size() * 3, '\0');
+    out.resize(fakeAnsi(codePage, s.data(), s.size(), out.data(), out.size()));
     return out;
 }
+
+// The locales the tests name: the system's and two keyboards' (LCIDs as the
+// clipboard has them).
+inline constexpr TextLocale FAKE_SYSTEM_LOCALE{0x0409, FAKE_WESTERN};
+inline constexpr TextLocale FAKE_RUSSIAN_LOCALE{0x0419, FAKE_CYRILLIC};
+inline constexpr TextLocale FAKE_UTF8_LOCALE{0x0999, FAKE_UTF8};

@@ -148,10 +148,19 @@ TEST_F(MemoryBankTest, BytesAreStoredUnchanged) {
 
 // ---- the exact text beside the bytes ----------------------------------------
 
+// A store from a clipboard tagged with `clipboard`, on a system whose code
+// page is FAKE_WESTERN.
+void storeFromClipboard(MemoryBank& bank, int d, std::string_view bytes, std::u16string_view exact,
+                        TextLocale clipboard = FAKE_SYSTEM_LOCALE) {
+    storeMemory(bank, d, bytes, exact, clipboard, FAKE_SYSTEM_LOCALE, fakeAnsi);
+}
+
+bool sameLocale(TextLocale a, TextLocale b) { return a.lcid == b.lcid && a.codePage == b.codePage; }
+
 TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
     const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \u03A9 \U0001F600\r\nplain";
     const std::string bytes = fakeAnsiOf(exact);
-    storeMemory(bank, 3, bytes, exact, fakeAnsi);
+    storeFromClipboard(bank, 3, bytes, exact);
     EXPECT_EQ(std::string(memoryText(bank, 3)), bytes);
     EXPECT_EQ(memorySize(bank, 3), bytes.size());
     EXPECT_EQ(memoryExactText(bank, 3), exact);
@@ -165,60 +174,127 @@ TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
         {other, exact}, {bytes + "x", exact}, {bytes, exact + u"x"}, {"abc", u"xyz"}};
     for (const auto& [b, u] : disagreeing) {
         SCOPED_TRACE(b.size());
-        storeMemory(bank, 3, b, u, fakeAnsi);
+        storeFromClipboard(bank, 3, b, u);
         EXPECT_EQ(std::string(memoryText(bank, 3)), b);
         EXPECT_TRUE(memoryExactText(bank, 3).empty());
     }
 
     // Both forms end at their first NUL.
-    storeMemory(bank, 4, std::string("ab\0cd", 5), std::u16string(u"ab\0xy", 5), fakeAnsi);
+    storeFromClipboard(bank, 4, std::string("ab\0cd", 5), std::u16string(u"ab\0xy", 5));
     EXPECT_EQ(memoryExactText(bank, 4), u"ab");
 
-    // Every other way of changing a memory drops its exact text with it.
+    // Every other way of changing a memory drops its exact text and locale.
     storeMemory(bank, 4, "new bytes");
     EXPECT_TRUE(memoryExactText(bank, 4).empty());
-    storeMemory(bank, 5, bytes, exact, fakeAnsi);
+    EXPECT_TRUE(sameLocale(memoryLocale(bank, 4), TextLocale()));
+    storeFromClipboard(bank, 5, bytes, exact);
     clearMemory(bank, 5);
     EXPECT_TRUE(memoryExactText(bank, 5).empty());
-    storeMemory(bank, 5, bytes, exact, fakeAnsi);
+    storeFromClipboard(bank, 5, bytes, exact, FAKE_RUSSIAN_LOCALE);
     createMemoryBank(bank);
     EXPECT_TRUE(memoryExactText(bank, 5).empty());
+    EXPECT_TRUE(sameLocale(memoryLocale(bank, 5), TextLocale()));
 
     // No storage for the copy: the bytes are stored all the same.
     refusedTextAllocations = 1;
-    storeMemory(bank, 6, bytes, exact, fakeAnsi);
+    storeFromClipboard(bank, 6, bytes, exact);
     EXPECT_EQ(std::string(memoryText(bank, 6)), bytes);
     EXPECT_TRUE(memoryExactText(bank, 6).empty());
     EXPECT_EQ(refusedTextAllocations, 0);
 }
 
-TEST_F(MemoryBankTest, CutTextKeepsTheExactPrefixOfTheKeptBytesOrNone) {
-    // 65,534 bytes of plain text, then a character of the given kind, then more.
-    auto longText = [](char16_t at, char16_t after) {
-        std::u16string s(65534, u'a');
-        for (size_t i = 0; i < s.size(); i += 7) s[i] = u'\u00E9';
+TEST_F(MemoryBankTest, BytesAreTakenInTheClipboardsCodePageThenTheSystemsAndTheMemoryKeepsIt) {
+    const std::u16string russian = u"\u041F\u0440\u0438\u0432\u0435\u0442, ok";
+    const std::u16string western = u"Gr\u00FC\u00DFe, ok";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::u16string exact;
+        TextLocale clipboard;
+        bool kept;
+        TextLocale locale;
+    } cases[] = {
+        // The system made the bytes in the keyboard's code page.
+        {"keyboard's code page", fakeAnsiOf(russian, FAKE_CYRILLIC), russian, FAKE_RUSSIAN_LOCALE,
+         true, FAKE_RUSSIAN_LOCALE},
+        // A program put both forms in the system's code page; the system
+        // tagged them with the keyboard's locale.
+        {"system's code page", fakeAnsiOf(western), western, FAKE_RUSSIAN_LOCALE, true,
+         FAKE_SYSTEM_LOCALE},
+        // Saying the same in both, the clipboard's is taken.
+        {"plain ASCII", "ok", u"ok", FAKE_RUSSIAN_LOCALE, true, FAKE_RUSSIAN_LOCALE},
+        // Neither agrees: the bytes are in the clipboard's code page.
+        {"forms that differ", fakeAnsiOf(russian, FAKE_CYRILLIC), western, FAKE_RUSSIAN_LOCALE,
+         false, FAKE_RUSSIAN_LOCALE},
+        {"bytes only", fakeAnsiOf(russian, FAKE_CYRILLIC), u"", FAKE_RUSSIAN_LOCALE, false,
+         FAKE_RUSSIAN_LOCALE},
+        // No locale, or one without a code page, counts as none.
+        {"no locale", fakeAnsiOf(russian, FAKE_CYRILLIC), russian, TextLocale(), false,
+         FAKE_SYSTEM_LOCALE},
+        {"locale without a code page", fakeAnsiOf(western), western, TextLocale{0x0439, 0}, true,
+         FAKE_SYSTEM_LOCALE},
+        {"UTF-8 keyboard", fakeAnsiOf(russian + u"\U0001F600", FAKE_UTF8), russian + u"\U0001F600",
+         FAKE_UTF8_LOCALE, true, FAKE_UTF8_LOCALE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        storeFromClipboard(bank, 2, c.bytes, c.exact, c.clipboard);
+        EXPECT_EQ(std::string(memoryText(bank, 2)), c.bytes);
+        EXPECT_EQ(memoryExactText(bank, 2), c.kept ? c.exact : std::u16string());
+        const TextLocale got = memoryLocale(bank, 2);
+        EXPECT_EQ(got.lcid, c.locale.lcid);
+        EXPECT_EQ(got.codePage, c.locale.codePage);
+    }
+}
+
+TEST_F(MemoryBankTest, CutTextKeepsItsWholeCharactersUpToTheCutAndNothingBeyond) {
+    // Plain text up to `before` bytes, then `at` (the character the cut may
+    // split), then more beyond the cut.
+    auto longText = [](size_t before, std::u16string_view at) {
+        std::u16string s(before, u'a');
+        for (size_t i = 0; i < s.size(); i += 7) s[i] = u'b';
         s += at;
-        if (after) s += after;
-        s += u"tail beyond the cut";
+        s += u"\u00E9tail beyond the cut";
         return s;
     };
-    // One byte reaches the cut: the prefix of 65,535 units is kept.
-    std::u16string exact = longText(u'z', 0);
-    storeMemory(bank, 7, fakeAnsiOf(exact), exact, fakeAnsi);
-    ASSERT_EQ(memorySize(bank, 7), 65535u);
-    EXPECT_EQ(memoryExactText(bank, 7), exact.substr(0, 65535));
-
-    // A two-byte character or a surrogate pair across the cut: no prefix
-    // converts to exactly the kept bytes.
-    for (std::u16string s : {longText(u'\u6771', 0), longText(0xD83D, 0xDE00)}) {
-        storeMemory(bank, 7, fakeAnsiOf(s), s, fakeAnsi);
+    struct Case {
+        const char* what;
+        uint32_t codePage;
+        size_t before;        // bytes before `at`, all one byte each
+        std::u16string at;
+        size_t keptUnits;     // of the exact text
+    } cases[] = {
+        {"one byte reaches the cut", FAKE_WESTERN, 65534, u"z", 65535},
+        {"a two-byte character ends at the cut", FAKE_WESTERN, 65533, u"\u6771", 65534},
+        {"a two-byte character split by the cut", FAKE_WESTERN, 65534, u"\u6771", 65534},
+        {"a pair split, a '?' for each half", FAKE_WESTERN, 65534, u"\U0001F600", 65534},
+        {"three bytes split after one", FAKE_UTF8, 65534, u"\u2713", 65534},
+        {"three bytes split after two", FAKE_UTF8, 65533, u"\u2713", 65533},
+        {"four bytes split after one", FAKE_UTF8, 65534, u"\U0001F600", 65534},
+        {"four bytes split after three", FAKE_UTF8, 65532, u"\U0001F600", 65532},
+        {"four bytes end at the cut", FAKE_UTF8, 65531, u"\U0001F600", 65533},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TextLocale keyboard{0x0400 + c.codePage, c.codePage};
+        const std::u16string exact = longText(c.before, c.at);
+        const std::string bytes = fakeAnsiOf(exact, c.codePage);
+        storeFromClipboard(bank, 7, bytes, exact, keyboard);
         ASSERT_EQ(memorySize(bank, 7), 65535u);
-        EXPECT_TRUE(memoryExactText(bank, 7).empty());
+        EXPECT_EQ(std::string(memoryText(bank, 7)), bytes.substr(0, 65535));
+        EXPECT_EQ(memoryExactText(bank, 7), exact.substr(0, c.keptUnits));
+        EXPECT_EQ(memoryLocale(bank, 7).codePage, c.codePage);
     }
 
-    // A Unicode text shorter than the cut bytes is no prefix of them.
-    exact = longText(u'z', 0);
-    storeMemory(bank, 7, fakeAnsiOf(exact), exact.substr(0, 60000), fakeAnsi);
+    // The byte at the cut is not the start of the next character's
+    // conversion, or the Unicode text ends short of the cut: no prefix.
+    std::u16string exact = longText(65534, u"\u6771");
+    std::string bytes = fakeAnsiOf(exact);
+    bytes[65534] = 'x';
+    storeFromClipboard(bank, 7, bytes, exact);
+    EXPECT_TRUE(memoryExactText(bank, 7).empty());
+    exact = longText(65534, u"z");
+    storeFromClipboard(bank, 7, fakeAnsiOf(exact), exact.substr(0, 60000));
     EXPECT_TRUE(memoryExactText(bank, 7).empty());
 }
 

@@ -265,18 +265,31 @@ std::vector<char> unitsOf(const std::u16string& s, bool terminate = true) {
     return v;
 }
 
-TEST_F(ClipboardTest, BothFormsAreReadInOneGoAndWrittenInOneEmptying) {
+std::vector<char> localeOf(LCID lcid, size_t size = sizeof(LCID)) {
+    std::vector<char> v(reinterpret_cast<const char*>(&lcid), reinterpret_cast<const char*>(&lcid + 1));
+    v.resize(size);
+    return v;
+}
+
+TEST_F(ClipboardTest, BothFormsAndTheLocaleAreReadInOneGoAndWrittenInOneEmptying) {
     // Forms another program chose: the bridge takes each as it is, bounded.
     const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \U0001F600";
-    ASSERT_TRUE(rawSet({{CF_UNICODETEXT, unitsOf(exact)}, {CF_TEXT, bytesOf("Gr\xFC\xDF" "e ? ?? ??")}}));
+    ASSERT_TRUE(rawSet({{CF_UNICODETEXT, unitsOf(exact)}, {CF_TEXT, bytesOf("Gr\xFC\xDF" "e ? ?? ??")},
+                        {CF_LOCALE, localeOf(0x0419)}}));
     std::optional<ClipboardText> t = readClipboardText();
     ASSERT_TRUE(t.has_value());
     EXPECT_EQ(std::string(t->bytes), "Gr\xFC\xDF" "e ? ?? ??");
     EXPECT_EQ(std::u16string(t->units), exact);
+    EXPECT_EQ(t->locale, 0x0419u);
     t = readClipboardText(4, 3);
     ASSERT_TRUE(t.has_value());
     EXPECT_EQ(std::string(t->bytes), "Gr\xFC\xDF");
     EXPECT_EQ(std::u16string(t->units), u"Gr\u00FC");
+    // A locale block too short for an LCID names none.
+    ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf("abc")}, {CF_LOCALE, localeOf(0x0419, 2)}}));
+    t = readClipboardText();
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(t->locale, 0u);
     // A Unicode block without a terminator, of an odd size: read to its end
     // and no further.
     ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf("abc")}, {CF_UNICODETEXT, unitsOf(u"xyz", false)}}));
@@ -287,9 +300,13 @@ TEST_F(ClipboardTest, BothFormsAreReadInOneGoAndWrittenInOneEmptying) {
     EXPECT_TRUE(clipboardIsClosed());
 
     DWORD before = GetClipboardSequenceNumber();
-    EXPECT_TRUE(writeClipboardText("Gr\xFC\xDF" "e ?", u"Gr\u00FC\u00DFe \u2192"));
+    EXPECT_TRUE(writeClipboardText("Gr\xFC\xDF" "e ?", u"Gr\u00FC\u00DFe \u2192", 0x0407));
     EXPECT_NE(GetClipboardSequenceNumber(), before);
     EXPECT_TRUE(clipboardIsClosed());
+    RawBlock l = rawGetBlock(CF_LOCALE);
+    ASSERT_TRUE(l.has);
+    ASSERT_GE(l.bytes.size(), sizeof(LCID));
+    EXPECT_EQ(*reinterpret_cast<const LCID*>(l.bytes.data()), 0x0407u);
     RawBlock u = rawGetBlock(CF_UNICODETEXT);
     ASSERT_TRUE(u.has);
     ASSERT_GE(u.bytes.size(), 16u);
