@@ -158,7 +158,7 @@ qb_restart_wine() {
 qb_with_wine_locale() {
   local lang=$1 ctype=$2 saved rc=0
   shift 2
-  saved=$(export -p | grep -E '^declare -x (LANG|LC_CTYPE|LC_ALL)=' || true)
+  saved=$(export -p | sed -n -E 's/^declare -x ((LANG|LC_CTYPE|LC_ALL)=)/export \1/p')
   unset LC_ALL
   export LANG=$lang LC_CTYPE=$ctype
   { qb_restart_wine >/dev/null && "$@"; } || rc=$?
