@@ -38,5 +38,9 @@ void __throw_bad_alloc() { outOfMemory(); }
 void __throw_bad_array_new_length() { outOfMemory(); }
 void __throw_length_error(const char*) { outOfMemory(); }
 void __throw_logic_error(const char*) { outOfMemory(); }
+#if defined(__clang__)
+// Clang's code keeps a range check that GCC's proves unneeded.
+void __throw_out_of_range_fmt(const char*, ...) { outOfMemory(); }
+#endif
 }  // namespace std
 #endif
