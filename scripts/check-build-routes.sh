@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the ways a configure finds GoogleTest, as a developer elsewhere
-# meets them (about 10 minutes; not part of scripts/test.sh):
+# meets them (about 5 minutes here; not part of scripts/test.sh):
 #   package - GoogleTest built with the i686 MinGW-w64 compiler and installed
 #             into a prefix, named on CMAKE_PREFIX_PATH, as MSYS2 or vcpkg
 #             provide it: the whole i686 tree, end-to-end drivers included,
