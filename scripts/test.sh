@@ -20,11 +20,10 @@ qb_enter_w32 bash scripts/test.sh "$@"
 product="$QB_BUILD/win32/quillbank.exe"
 qb_build_product_and_drivers
 if [[ $QB_W32_MODE != none ]]; then
-  cmake -S . -B "$QB_BUILD/win32-tests" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-tests.cmake \
-    -DQB_E2E=OFF >/dev/null
+  cmake --preset win32-tests -B "$QB_BUILD/win32-tests" >/dev/null
   cmake --build "$QB_BUILD/win32-tests" -j "$jobs"
 fi
-cmake -S . -B "$QB_BUILD/native" -DQB_PRODUCT_EXE="$product" >/dev/null
+cmake --preset native -B "$QB_BUILD/native" -DQB_PRODUCT_EXE="$product" >/dev/null
 cmake --build "$QB_BUILD/native" -j "$jobs"
 
 qb_start_env

@@ -85,10 +85,9 @@ qb_w32_summary() {
 qb_build_product_and_drivers() {
   local product="$QB_BUILD/win32/quillbank.exe" e2e_product=""
   [[ $QB_W32_MODE == none ]] || e2e_product=$product
-  cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
+  cmake --preset win32 -B "$QB_BUILD/win32" >/dev/null
   cmake --build "$QB_BUILD/win32" -j "$(nproc)"
-  cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-    -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
+  cmake --preset win64 -B "$QB_BUILD/win64" -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
   cmake --build "$QB_BUILD/win64" -j "$(nproc)" ${1:+--target "$@"}
 }
 

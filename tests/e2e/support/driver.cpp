@@ -251,20 +251,26 @@ SIZE clientSize(HWND window) {
     return {r.right - r.left, r.bottom - r.top};
 }
 
+namespace {
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+// A named CALLBACK: in 32 bits EnumWindows calls with stdcall, which a
+// lambda does not convert to.
+BOOL CALLBACK collectWindowOf(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s->pid) s->found.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> topLevelWindows(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid, {}};
+    EnumWindows(collectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
