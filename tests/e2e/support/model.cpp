@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "driver.h"
+
 namespace model {
 
 std::string toAnsi(const std::wstring& text, unsigned codePage) {
@@ -26,13 +28,8 @@ std::wstring fromAnsi(const std::string& bytes, unsigned codePage) {
 }
 
 unsigned ansiCodePageOf(unsigned long locale) {
-    if (locale == kSystemLocale) return GetACP();
-    if (locale == kShortLocale) return 0;
-    DWORD codePage = 0;
-    if (!GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                        reinterpret_cast<wchar_t*>(&codePage), sizeof codePage / sizeof(wchar_t)))
-        return 0;
-    return codePage;
+    static_assert(kShortLocale == e2e::kShortLocaleBlock);
+    return locale == kSystemLocale ? GetACP() : e2e::ansiCodePageOf(locale);
 }
 
 bool sameLocale(unsigned long want, unsigned long got) {
