@@ -31,9 +31,16 @@ void operator delete[](void* p) noexcept { if (p) HeapFree(GetProcessHeap(), 0, 
 void operator delete(void* p, std::size_t) noexcept { if (p) HeapFree(GetProcessHeap(), 0, p); }
 void operator delete[](void* p, std::size_t) noexcept { if (p) HeapFree(GetProcessHeap(), 0, p); }
 
+// The GNU standard library's own hooks; other libraries have other names.
+#if defined(__GLIBCXX__)
 namespace std {
 void __throw_bad_alloc() { outOfMemory(); }
 void __throw_bad_array_new_length() { outOfMemory(); }
 void __throw_length_error(const char*) { outOfMemory(); }
 void __throw_logic_error(const char*) { outOfMemory(); }
+#if defined(__clang__)
+// Clang's code keeps a range check that GCC's proves unneeded.
+void __throw_out_of_range_fmt(const char*, ...) { outOfMemory(); }
+#endif
 }  // namespace std
+#endif

@@ -42,11 +42,11 @@ else
   qb_enter_w32 bash bench/run.sh "$@"
 fi
 jobs=$(nproc)
-cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF --no-warn-unused-cli >/dev/null
+cmake --preset win32 -B "$QB_BUILD/win32" --no-warn-unused-cli >/dev/null
 cmake --build "$QB_BUILD/win32" -j "$jobs" >/dev/null
 # The x86_64 build of the product only when it is the one measured.
 if [[ $QB_W32_MODE == none ]]; then
-  cmake -S . -B "$QB_BUILD/win64-run" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQB_TESTS=OFF --no-warn-unused-cli >/dev/null
+  cmake --preset win64-run -B "$QB_BUILD/win64-run" --no-warn-unused-cli >/dev/null
   cmake --build "$QB_BUILD/win64-run" -j "$jobs" >/dev/null
 fi
 

@@ -35,8 +35,13 @@ CASES=(
   "overall skips memory 0|memory_bank_fuzz|core/memory_bank.cpp|s/for (int i = 0; i < MEMORY_COUNT; ++i) sum/for (int i = 1; i < MEMORY_COUNT; ++i) sum/"
   "re-create keeps percents|memory_bank_fuzz|core/memory_bank.cpp|s/        bank.percent\[d\] = 0;//"
   "memories overlap by a byte|memory_bank_fuzz|core/memory_bank.cpp|s/static_cast<size_t>(d) \* MEMORY_CAPACITY/static_cast<size_t>(d) * MEMORY_TEXT_MAX/"
-  "cut text keeps no exact prefix|memory_bank_fuzz|core/memory_bank.cpp|s/agreeingUnits(kept, exact, !bytesCut, encode)/agreeingUnits(kept, exact, true, encode)/"
+  "cut text keeps no exact prefix|memory_bank_fuzz|core/memory_bank.cpp|s/agreeingUnits(kept, exact, !bytesCut,/agreeingUnits(kept, exact, true,/"
   "longer exact text kept|memory_bank_fuzz|core/memory_bank.cpp|s/if (pos != n || (whole && i != m))/if (pos != n)/"
+  "system's code page first|memory_bank_fuzz|core/memory_bank.cpp|s/tried\[2\] = {&clipboard, &system};/tried[2] = {\&system, \&clipboard};/;s/(t == 1 && locale.codePage == clipboard.codePage)/(t == 1 \&\& locale.codePage == system.codePage)/"
+  "split character keeps none|memory_bank_fuzz|core/memory_bank.cpp|s/if (!whole && std::memcmp(out, kept.data() + pos, n - pos) == 0) pos = n;//"
+  "any split accepted|memory_bank_fuzz|core/memory_bank.cpp|s/if (!whole && std::memcmp(out, kept.data() + pos, n - pos) == 0) pos = n;/if (!whole) pos = n;/"
+  "no agreement: system's|memory_bank_fuzz|core/memory_bank.cpp|s/bank.locale\[d\] = clipboard.codePage ? clipboard : system;/bank.locale[d] = system;/"
+  "bytes keep the old locale|memory_bank_fuzz|core/memory_bank.cpp|s/^    bank.locale\[d\] = TextLocale();$//"
   "re-create keeps exact texts|memory_bank_fuzz|core/memory_bank.cpp|s/        dropExactText(bank, d);//"
   "size label without blank|memory_bank_fuzz|core/memory_bank.cpp|s/return wholeNumberText(static_cast<int64_t>(memorySize(bank, d))) + \" bytes\";/return std::to_string(memorySize(bank, d)) + \" bytes\";/"
   "trailing zeros kept|number_forms_fuzz|core/number_text.cpp|s/scale = 100; thousandths != 0;/scale = 100; scale != 0;/"
@@ -77,7 +82,11 @@ for c in "${CASES[@]}"; do
     fi
     srcs=()
     for s in $(sources_of "$target"); do srcs+=("$dir/$s"); done
-    if ! "$CXX" "${FLAGS[@]}" -w -I"$dir" -I"$ROOT" -o "$dir/$target" "$ROOT/fuzz/$target.cpp" "${srcs[@]}" \
+    extra=()
+    if [ "$target" = memory_bank_fuzz ]; then
+        extra=(-fsanitize-coverage-ignorelist="$ROOT/fuzz/coverage_ignore.txt")
+    fi
+    if ! "$CXX" "${FLAGS[@]}" "${extra[@]}" -w -I"$dir" -I"$ROOT" -o "$dir/$target" "$ROOT/fuzz/$target.cpp" "${srcs[@]}" \
             2>"$dir/build.log"; then
         echo "!! [$name] broken copy did not build"; cat "$dir/build.log"; status=1; continue
     fi

@@ -8,15 +8,23 @@
 //   - the size label is a blank, the size in decimal, then " bytes";
 //   - a memory that was not named by the operation keeps its text;
 //   - a memory keeps an exact UTF-16 text only from a store that offers one,
-//     cut at its first NUL: all of it when its conversion is exactly the
-//     kept bytes; when the bytes were cut at 65,535, the prefix, ending on a
-//     whole character, whose conversion is exactly them; else none.
+//     cut at its first NUL, with the clipboard's locale and the system's:
+//     in the clipboard's code page (when it has one), else in the system's
+//     (when it has one and it is another), all of it when its conversion is
+//     exactly the kept bytes; when the bytes were cut at 65,535, the longest
+//     prefix of whole characters whose conversion is exactly them, or them
+//     less a trailing part that is a proper leading part of the next
+//     character's conversion; an empty prefix is none;
+//   - the memory's locale is the one whose code page agreed, else the
+//     clipboard's when it has a code page, else the system's; a store of
+//     bytes alone, a clear and a re-create leave none (0, 0).
 // It deliberately spells out 65,535 and 65,536 instead of using the header's
 // constants, so that a wrong constant is caught too.
 //
 // Input layout (read front to back; a missing byte reads as 0):
 //   repeated up to MAX_OPS times: [kind] [digit] [parameters...]
 // See runOne() for the parameters of each kind.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -50,13 +58,47 @@ struct Reader {
 
 // ------------------------------------------------------------ reference model
 
+bool sameLocale(TextLocale a, TextLocale b) { return a.lcid == b.lcid && a.codePage == b.codePage; }
+
+constexpr size_t NO_PREFIX = size_t(-1);
+
+bool unitsArePair(std::u16string_view u, size_t i) {
+    return i + 1 < u.size() && u[i] >= 0xD800 && u[i] <= 0xDBFF && u[i + 1] >= 0xDC00 &&
+           u[i + 1] <= 0xDFFF;
+}
+
+// How many leading units of `u` the rule keeps for `kept` in `codePage`, or
+// NO_PREFIX. Walks character by character: each whole character's conversion
+// must be the next kept bytes; where one would run past the end of a cut text,
+// the kept bytes left must be a proper leading part of its conversion.
+size_t agreeingPrefix(std::u16string_view u, const std::string& kept, bool cut, uint32_t codePage) {
+    if (!cut) return fakeAnsiOf(u, codePage) == kept ? u.size() : NO_PREFIX;
+    size_t pos = 0, i = 0;
+    for (;;) {
+        if (pos == kept.size()) return i;
+        if (i == u.size()) return NO_PREFIX;
+        size_t units = unitsArePair(u, i) ? 2 : 1;
+        char c[8];
+        size_t len = fakeAnsi(codePage, &u[i], units, c, sizeof c);
+        if (pos + len > kept.size()) {
+            size_t rest = kept.size() - pos;  // 1 .. len - 1
+            return std::memcmp(c, kept.data() + pos, rest) == 0 ? i : NO_PREFIX;
+        }
+        if (std::memcmp(c, kept.data() + pos, len) != 0) return NO_PREFIX;
+        pos += len;
+        i += units;
+    }
+}
+
 struct Model {
     std::string text[10];
     std::u16string exact[10];
+    TextLocale locale[10];
 
     void reset() {
         for (auto& t : text) t.clear();
         for (auto& u : exact) u.clear();
+        for (auto& l : locale) l = TextLocale();
     }
     // Returns whether the bytes were cut at 65,535.
     bool store(int d, std::string_view s) {
@@ -66,26 +108,26 @@ struct Model {
         if (cut) n = 65535;
         text[d].assign(s.data(), n);
         exact[d].clear();
+        locale[d] = TextLocale();
         return cut;
     }
-    // The prefix whose conversion is as long as the kept bytes, ending on a
-    // whole character (each one converts to one byte or more, so there is
-    // at most one), must also convert to exactly them.
-    void storeExact(int d, std::string_view s, std::u16string_view u) {
+    void storeExact(int d, std::string_view s, std::u16string_view u, TextLocale clipboard,
+                    TextLocale system) {
         bool cut = store(d, s);
+        locale[d] = clipboard.codePage ? clipboard : system;
         size_t nul = u.find(u'\0');
         if (nul != std::u16string_view::npos) u = u.substr(0, nul);
-        if (text[d].empty()) return;
-        size_t end = 0, bytes = 0;
-        while (end < u.size() && bytes < text[d].size()) {
-            bool pair = end + 1 < u.size() && u[end] >= 0xD800 && u[end] <= 0xDBFF &&
-                        u[end + 1] >= 0xDC00 && u[end + 1] <= 0xDFFF;
-            char buf[8];
-            bytes += fakeAnsi(&u[end], pair ? 2 : 1, buf, sizeof buf);
-            end += pair ? 2 : 1;
+        if (text[d].empty() || u.empty()) return;
+        TextLocale tried[2] = {clipboard, system};
+        for (int t = 0; t < 2; ++t) {
+            if (!tried[t].codePage) continue;
+            if (t == 1 && tried[1].codePage == clipboard.codePage) continue;
+            size_t units = agreeingPrefix(u, text[d], cut, tried[t].codePage);
+            if (units == NO_PREFIX || units == 0) continue;
+            exact[d].assign(u.substr(0, units));
+            locale[d] = tried[t];
+            return;
         }
-        if (bytes != text[d].size() || (!cut && end != u.size())) return;
-        if (fakeAnsiOf(u.substr(0, end)) == text[d]) exact[d].assign(u.substr(0, end));
     }
     int32_t percent(int d) const { return int32_t(text[d].size()) * 100 / 65536; }
     int32_t overall() const {
@@ -138,6 +180,11 @@ void compareAll(const MemoryBank& bank, const Model& model, int step) {
                     num(exact.size()) + " units");
         if (!exact.empty() && exact.data()[exact.size()] != u'\0')
             differs(step, d, "memoryExactText terminator", "0", num(exact.data()[exact.size()]));
+        TextLocale locale = memoryLocale(bank, d);
+        if (!sameLocale(locale, model.locale[d]))
+            differs(step, d, "memoryLocale",
+                    num(model.locale[d].lcid) + "/" + num(model.locale[d].codePage),
+                    num(locale.lcid) + "/" + num(locale.codePage));
         std::string label = sizeLabelText(bank, d);
         if (label != model.label(d)) differs(step, d, "sizeLabelText", model.label(d), label);
     }
@@ -194,27 +241,80 @@ std::u16string& exactScratch() {
     return s;
 }
 
-// Characters of every kind the conversion treats apart: plain, Latin-1, best
-// fit, two bytes, a surrogate pair, a lone surrogate, a line break, one with
-// no form at all.
-void exactText(Reader& in, uint32_t seed) {
-    static const char16_t* const pieces[] = {u"a", u"\u00E9", u"\u03A9", u"\u6771", u"\U0001F600",
-                                             u"\xD800", u"\r\n", u"\u2192", u"plain words "};
+// Characters of every kind the conversions treat apart: plain, Latin-1, best
+// fit, two bytes in FAKE_WESTERN, Cyrillic, a surrogate pair (four bytes in
+// FAKE_UTF8), a lone surrogate, a line break, three bytes in FAKE_UTF8.
+const char16_t* const PIECES[] = {
+    u"a",      u"\u00E9",       u"\u03A9", u"\u6771", u"\U0001F600",
+    u"\xD800", u"\r\n",         u"\u2192", u"\u0416", u"plain words ",
+    u"\u041F\u0440\u0438\u0432\u0435\u0442 "};
+constexpr size_t PLAIN = 9;  // index of "plain words "
+
+// Bytes of each piece in each stand-in code page, worked out once.
+size_t bytesOf(size_t piece, uint32_t codePage) {
+    static const auto table = [] {
+        std::array<std::array<size_t, 4>, std::size(PIECES)> t{};
+        for (size_t k = 0; k < std::size(PIECES); ++k)
+            for (uint32_t cp : {FAKE_WESTERN, FAKE_CYRILLIC, FAKE_UTF8})
+                t[k][cp] = fakeAnsiOf(PIECES[k], cp).size();
+        return t;
+    }();
+    return table[piece][codePage];
+}
+
+// A Unicode text whose conversion in `codePage` is short, about the 65,535
+// bytes a memory keeps, or plain up to a chosen byte just before the cut,
+// then a chosen character across it (so that a cut splits it after any of its
+// bytes), then more.
+void exactText(Reader& in, uint32_t seed, uint32_t codePage) {
     std::u16string& s = exactScratch();
     s.clear();
     uint8_t how = in.u8();
-    // Short, or converting to about the 65,535 bytes a memory keeps.
-    size_t target = how & 1 ? 65520 + in.u8() % 32 : in.u8() % 64;
     uint32_t x = seed | how | 1;
-    for (size_t bytes = 0; bytes < target;) {
+    auto next = [&] {
         x ^= x << 13;
         x ^= x >> 17;
         x ^= x << 5;
         // Long texts are mostly plain, as most text is, so both paths are taken.
-        size_t k = (how & 2) ? x % std::size(pieces) : (x % 4 ? 8 : x % std::size(pieces));
-        s += pieces[k];
-        bytes += fakeAnsiOf(pieces[k]).size();
+        switch (how >> 1 & 3) {
+            case 1: return size_t(x % std::size(PIECES));
+            case 2: return x % 8 ? PLAIN : size_t(x % 2 ? 0 : 6);  // nothing that converts apart
+            default: return x % 4 ? PLAIN : size_t(x % std::size(PIECES));
+        }
+    };
+    size_t bytes = 0;
+    auto add = [&](size_t k) {
+        s += PIECES[k];
+        bytes += bytesOf(k, codePage);
+    };
+    if (how & 1 && how & 8) {
+        uint8_t where = in.u8();
+        size_t before = 65531 + where % 5;  // bytes before the character at the cut
+        size_t at = size_t(where / 5) % std::size(PIECES);
+        while (bytes + 16 < before) add(next());
+        while (bytes < before) add(0);
+        add(at);
+        while (bytes < 65545) add(next());
+        return;
     }
+    size_t target = how & 1 ? 65520 + in.u8() % 32 : in.u8() % 64;
+    while (bytes < target) add(next());
+}
+
+constexpr uint32_t CODE_PAGES[] = {FAKE_WESTERN, FAKE_CYRILLIC, FAKE_UTF8};
+
+// The clipboard's locale: none, each stand-in, a locale of the system's code
+// page under another LCID, and one without a code page.
+TextLocale clipboardLocale(uint8_t b) {
+    static const TextLocale locales[] = {TextLocale(),        FAKE_SYSTEM_LOCALE,
+                                         FAKE_RUSSIAN_LOCALE, FAKE_UTF8_LOCALE,
+                                         TextLocale{0x0809, FAKE_WESTERN}, TextLocale{0x0439, 0}};
+    return locales[b % std::size(locales)];
+}
+
+TextLocale systemLocale(uint8_t b) {
+    static const TextLocale locales[] = {FAKE_SYSTEM_LOCALE, FAKE_RUSSIAN_LOCALE, FAKE_UTF8_LOCALE};
+    return locales[b % std::size(locales)];
 }
 
 void runOne(Reader& in) {
@@ -273,17 +373,28 @@ void runOne(Reader& in) {
                 compareAll(bank, model, step);
                 continue;
             case 8: {  // a Unicode text and its conversion, exact, altered or cut
-                exactText(in, seed);
-                std::string bytes = fakeAnsiOf(exactScratch());
-                switch (in.u8() % 6) {
+                TextLocale clipboard = clipboardLocale(in.u8());
+                TextLocale system = systemLocale(in.u8());
+                // The page the bytes were made in: the clipboard's (so they
+                // agree there), the system's, or any stand-in (often neither).
+                uint8_t maker = in.u8();
+                uint32_t page = maker % 3 == 0 && clipboard.codePage ? clipboard.codePage
+                                : maker % 3 < 2                      ? system.codePage
+                                                                     : CODE_PAGES[maker / 3 % 3];
+                exactText(in, seed, page);
+                std::string bytes = fakeAnsiOf(exactScratch(), page);
+                switch (in.u8() % 7) {
                     case 1: if (!bytes.empty()) bytes[in.u16() % bytes.size()] ^= 0x21; break;
                     case 2: if (!bytes.empty()) bytes.pop_back(); break;
                     case 3: bytes += 'x'; break;
                     case 4: exactScratch() += u'x'; break;
                     case 5: exactScratch().insert(in.u16() % (exactScratch().size() + 1), 1, u'\0'); break;
+                    case 6:  // one of the last kept bytes, where a cut splits a character
+                        if (bytes.size() >= 65535) bytes[65534 - in.u8() % 4] ^= 0x21;
+                        break;
                 }
-                storeMemory(bank, d, bytes, exactScratch(), fakeAnsi);
-                model.storeExact(d, bytes, exactScratch());
+                storeMemory(bank, d, bytes, exactScratch(), clipboard, system, fakeAnsi);
+                model.storeExact(d, bytes, exactScratch(), clipboard, system);
                 compareAll(bank, model, step);
                 continue;
             }
@@ -292,7 +403,10 @@ void runOne(Reader& in) {
                 int b = bad[in.u8() % std::size(bad)];
                 fill(s, in.u8(), seed);
                 storeMemory(bank, b, s);
+                storeMemory(bank, b, s, u"abc", FAKE_RUSSIAN_LOCALE, FAKE_SYSTEM_LOCALE, fakeAnsi);
                 clearMemory(bank, b);
+                (void)memoryExactText(bank, b);
+                (void)memoryLocale(bank, b);
                 (void)memoryText(bank, b);
                 (void)memorySize(bank, b);
                 (void)memoryPercent(bank, b);

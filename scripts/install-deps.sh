@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-          xvfb xauth x11-utils imagemagick)
+          xvfb xauth x11-utils imagemagick locales)
 export DEBIAN_FRONTEND=noninteractive
 # A mirror in mid-sync fails an index now and then: try again, and go on with
 # what was fetched (the install below fails loudly if something is missing).
@@ -53,4 +53,19 @@ if ((${#missing[@]})); then
       ((${#rest[@]} == 0)) || "${install[@]}" "${rest[@]}"
     fi
   fi
+fi
+
+# Wine takes the ANSI code page and the keyboard's language from the locale:
+# the end-to-end tests run under these too, generated once.
+locales=(en_US ja_JP)
+for l in "${locales[@]}"; do
+  locale -a 2>/dev/null | grep -qx "$l.utf8" && continue
+  grep -q "^$l.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null ||
+    sed -i "s/^# *\($l.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+  grep -q "^$l.UTF-8 UTF-8" /etc/locale.gen || echo "$l.UTF-8 UTF-8" >>/etc/locale.gen
+  generate=1
+done
+if [[ -n ${generate:-} ]]; then
+  echo "Generating the locales ${locales[*]}"
+  locale-gen
 fi

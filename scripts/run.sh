@@ -16,13 +16,16 @@ qb_detect_w32
 qb_enter_w32 bash scripts/run.sh "$@"
 
 jobs=$(nproc)
-cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
+# The builds are described once, in CMakePresets.json; their folders are the build root's.
+cmake --preset win32 -B "$QB_BUILD/win32" >/dev/null
 cmake --build "$QB_BUILD/win32" -j "$jobs"
-echo "Product: $QB_BUILD/win32/quillbank.exe"
 exe="$QB_BUILD/win32/quillbank.exe"
+# Two builds of one commit give the same bytes, so this checks a copy against the source.
+echo "Product: $exe"
+echo "SHA-256: $(sha256sum "$exe" | cut -d' ' -f1)"
 if [[ $QB_W32_MODE == none ]]; then
   echo "The 32-bit product cannot run here ($QB_W32_WHY): starting the x86_64 build instead."
-  cmake -S . -B "$QB_BUILD/win64-run" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DQB_TESTS=OFF >/dev/null
+  cmake --preset win64-run -B "$QB_BUILD/win64-run" >/dev/null
   cmake --build "$QB_BUILD/win64-run" -j "$jobs"
   exe="$QB_BUILD/win64-run/quillbank.exe"
 fi

@@ -20,11 +20,10 @@ qb_enter_w32 bash scripts/test.sh "$@"
 product="$QB_BUILD/win32/quillbank.exe"
 qb_build_product_and_drivers
 if [[ $QB_W32_MODE != none ]]; then
-  cmake -S . -B "$QB_BUILD/win32-tests" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686-tests.cmake \
-    -DQB_E2E=OFF >/dev/null
+  cmake --preset win32-tests -B "$QB_BUILD/win32-tests" >/dev/null
   cmake --build "$QB_BUILD/win32-tests" -j "$jobs"
 fi
-cmake -S . -B "$QB_BUILD/native" -DQB_PRODUCT_EXE="$product" >/dev/null
+cmake --preset native -B "$QB_BUILD/native" -DQB_PRODUCT_EXE="$product" >/dev/null
 cmake --build "$QB_BUILD/native" -j "$jobs"
 
 qb_start_env
@@ -64,6 +63,21 @@ else
   phase "Windows tests in 64 bits, and the end-to-end tests on the x86_64 build" win64 \
     --test-dir "$QB_BUILD/win64" -j 1 "${wine_retry[@]}"
 fi
+# An end-to-end phase's summary names the code pages its tests logged.
+code_pages() {
+  local line
+  line=$(grep -o -m 1 'code pages: .*' "$QB_BUILD/win64/Testing/Temporary/LastTest.log" 2>/dev/null || true)
+  summary+=("  ${line:-code pages: none logged}")
+}
+code_pages
+# The exact-text tests again under a Japanese system code page (932) used
+# with an English keyboard (1252), where the clipboard's locale and the
+# system's code page differ.
+exact_text_tests='^e2e\.((Recall|Pad)Test\.MixedScript|HostileTest\.(UnicodeText|TextBlock)|StoreTest\.Overlong)'
+qb_with_wine_locale en_US.UTF-8 ja_JP.UTF-8 \
+  phase "End-to-end exact-text tests under a Japanese code page with an English keyboard (LANG=en_US.UTF-8 LC_CTYPE=ja_JP.UTF-8)" win64-ja \
+  --test-dir "$QB_BUILD/win64" -j 1 "${wine_retry[@]}" -R "$exact_text_tests" || status=1
+code_pages
 echo "== fuzzing the bank and the number forms (30 s each)"
 if BUILD_DIR="$QB_BUILD/fuzz" bash fuzz/run.sh 30; then
   summary+=("fuzzing: no crash")

@@ -85,10 +85,9 @@ qb_w32_summary() {
 qb_build_product_and_drivers() {
   local product="$QB_BUILD/win32/quillbank.exe" e2e_product=""
   [[ $QB_W32_MODE == none ]] || e2e_product=$product
-  cmake -S . -B "$QB_BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DQB_TESTS=OFF >/dev/null
+  cmake --preset win32 -B "$QB_BUILD/win32" >/dev/null
   cmake --build "$QB_BUILD/win32" -j "$(nproc)"
-  cmake -S . -B "$QB_BUILD/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-    -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
+  cmake --preset win64 -B "$QB_BUILD/win64" -DQB_E2E_PRODUCT="$e2e_product" >/dev/null
   cmake --build "$QB_BUILD/win64" -j "$(nproc)" ${1:+--target "$@"}
 }
 
@@ -140,6 +139,32 @@ qb_start_wine() {
     echo "Wine prefix set-up failed"; cat "$QB_BUILD/wineboot.log"; return 1
   fi
   touch "$WINEPREFIX/.qb-ready"
+}
+
+# Ends this prefix's server, and with it its desktop and services, and
+# starts them again under the environment as it is now.
+qb_restart_wine() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  qb_start_wine
+}
+
+# Runs a command (or a function of the caller) with this prefix's Wine under
+# another locale, given as LANG and LC_CTYPE (LC_ALL unset), then brings Wine
+# back under the locale as it was. Wine takes the ANSI code page from
+# LC_CTYPE and the keyboard's language from LANG when a process starts, so
+# the server and the desktop start again each time.
+qb_with_wine_locale() {
+  local lang=$1 ctype=$2 saved rc=0
+  shift 2
+  saved=$(export -p | sed -n -E 's/^declare -x ((LANG|LC_CTYPE|LC_ALL)=)/export \1/p')
+  unset LC_ALL
+  export LANG=$lang LC_CTYPE=$ctype
+  { qb_restart_wine >/dev/null && "$@"; } || rc=$?
+  unset LANG LC_CTYPE LC_ALL
+  eval "$saved"
+  qb_restart_wine >/dev/null || rc=$?
+  return $rc
 }
 
 qb_start_env() {

@@ -136,15 +136,25 @@ protected:
     }
 
     // Memory d holds `bytes` (its row shows their count) and the contents
-    // label shows `shown`; Ctrl+d gives CF_TEXT readers `bytes` and
-    // CF_UNICODETEXT readers `unicode`.
-    void expectMemory(int d, const std::string& bytes, const std::wstring& shown, const std::wstring& unicode) {
+    // label shows `shown`; Ctrl+d gives CF_TEXT readers `bytes`,
+    // CF_UNICODETEXT readers `unicode` and CF_LOCALE readers `locale`
+    // (kSystemLocale: any whose ANSI code page is the system's).
+    static constexpr DWORD kSystemLocale = 0;
+    void expectMemory(int d, const std::string& bytes, const std::wstring& shown, const std::wstring& unicode,
+                      DWORD locale) {
         EXPECT_EQ(app.text(rowOf(d).size), sizeLabel(bytes.size()));
         EXPECT_TRUE(sameText(shown, windowText(app.control(rowOf(d).contents)))) << "contents label";
         const ClipboardTexts back = recall(d);
         ASSERT_TRUE(back.text && back.unicode) << "Ctrl+" << d << " put no text on the clipboard";
         EXPECT_TRUE(sameText(bytes, *back.text)) << "CF_TEXT after Ctrl+" << d;
         EXPECT_TRUE(sameText(unicode, *back.unicode)) << "CF_UNICODETEXT after Ctrl+" << d;
+        ASSERT_TRUE(back.locale.has_value()) << "no CF_LOCALE after Ctrl+" << d;
+        char got[16];
+        snprintf(got, sizeof got, "0x%04lX", static_cast<unsigned long>(*back.locale));
+        if (locale == kSystemLocale)
+            EXPECT_EQ(ansiCodePageOf(*back.locale), GetACP()) << "CF_LOCALE " << got << " after Ctrl+" << d;
+        else
+            EXPECT_EQ(*back.locale, locale) << "CF_LOCALE " << got << " after Ctrl+" << d;
     }
 
     // Within 3 s of a press that needs the clipboard, whatever its owner
@@ -263,8 +273,13 @@ TEST_F(HostileTest, FormatsWithoutTextEmptyTheMemory) {
 }
 
 TEST_F(HostileTest, UnicodeTextComesBackExactlyWhereItSaysWhatTheBytesSay) {
-    // The ANSI forms below are code page 1252's; Wine picks it from the locale.
-    ASSERT_EQ(GetACP(), 1252u) << "run with a Western European locale";
+    printf("[exact text] %s\n", codePageReport().c_str());
+    fflush(stdout);
+    // Without a CF_LOCALE of the program's own, the system tags the text
+    // with the driver's keyboard and makes the ANSI form in its code page:
+    // the literals below are code page 1252's.
+    const LCID keyboard = inputLanguage();
+    ASSERT_EQ(ansiCodePageOf(keyboard), 1252u) << "run with an English (or Western European) keyboard";
     // Unicode only. Letters the code page has, the euro sign (0x80 there),
     // and characters it lacks: Greek, Japanese and one outside the BMP (a
     // surrogate pair).
@@ -277,19 +292,48 @@ TEST_F(HostileTest, UnicodeTextComesBackExactlyWhereItSaysWhatTheBytesSay) {
     EXPECT_EQ(clipboardText().value_or("<none>"), ansi);  // what every CF_TEXT reader gets
     // Sized by its bytes, shown and given back as it was written.
     ASSERT_TRUE(storeShows(3, ansi.size())) << app.text(1030);
-    expectMemory(3, ansi, unicode, unicode);
+    expectMemory(3, ansi, unicode, unicode, keyboard);
 
     // Both forms, saying different things: the bytes count, and not a
     // character of the other program's Unicode text comes back (a Unicode
-    // reader gets the system's conversion of the bytes).
+    // reader gets the bytes decoded in their locale's code page).
     ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, std::string("abc", 4)}, {CF_UNICODETEXT, unicodeBlock(L"xyz")}}));
     ASSERT_TRUE(storeShows(3, 3)) << app.text(1030);
-    expectMemory(3, "abc", L"abc", L"abc");
+    expectMemory(3, "abc", L"abc", L"abc", keyboard);
     // The Unicode text says one character more than the bytes.
     const std::string latin = "Gr\xFC\xDF";
     ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, latin + '\0'}, {CF_UNICODETEXT, unicodeBlock(L"Gr\u00FC\u00DF\u2713")}}));
     ASSERT_TRUE(storeShows(3, 4)) << app.text(1030);
-    expectMemory(3, latin, L"Gr\u00FC\u00DF", L"Gr\u00FC\u00DF");
+    expectMemory(3, latin, L"Gr\u00FC\u00DF", L"Gr\u00FC\u00DF", keyboard);
+
+    // A program that copies Unicode with a locale of another code page
+    // (Russian): the system's CF_TEXT is in code page 1251, and the text
+    // comes back exactly, with that locale.
+    const std::wstring russian = L"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440 \u2014 \u2713 \U0001F600 ok";
+    ASSERT_TRUE(lacksSomeOf(russian, 1252) && lacksSomeOf(russian, GetACP()) && lacksSomeOf(russian, 1251));
+    ASSERT_TRUE(setClipboardBlocks({{CF_UNICODETEXT, unicodeBlock(russian)}, {CF_LOCALE, localeBlock(0x0419)}}));
+    const std::string cyrillic = clipboardText().value_or("<none>");
+    ASSERT_EQ(cyrillic, narrow(russian, 1251));
+    ASSERT_TRUE(storeShows(6, cyrillic.size())) << app.text(1033);
+    expectMemory(6, cyrillic, russian, russian, 0x0419);
+
+    // A locale block is another program's data. Two bytes of the Russian
+    // LCID, or an LCID without an ANSI code page (Hindi), name no code page:
+    // the bytes are tried in the system's, and the memory takes its locale.
+    ASSERT_EQ(ansiCodePageOf(0x0439), 0u) << "Hindi has an ANSI code page here: pick another locale";
+    const std::string privet = narrow(L"\u041F\u0440\u0438\u0432\u0435\u0442", 1251);
+    const std::wstring privetHere = widen(privet, GetACP());
+    ASSERT_NE(privetHere, L"\u041F\u0440\u0438\u0432\u0435\u0442");
+    ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, privet + '\0'},
+                                    {CF_UNICODETEXT, unicodeBlock(L"\u041F\u0440\u0438\u0432\u0435\u0442")},
+                                    {CF_LOCALE, localeBlock(0x0419).substr(0, 2)}}));
+    ASSERT_TRUE(storeShows(2, privet.size())) << app.text(1029);
+    expectMemory(2, privet, privetHere, privetHere, kSystemLocale);
+    const std::wstring plain = L"no code page of its own";
+    ASSERT_TRUE(setClipboardBlocks({{CF_TEXT, narrow(plain) + '\0'}, {CF_UNICODETEXT, unicodeBlock(plain)},
+                                    {CF_LOCALE, localeBlock(0x0439)}}));
+    ASSERT_TRUE(storeShows(2, plain.size())) << app.text(1029);
+    expectMemory(2, narrow(plain), plain, plain, kSystemLocale);
 
     // Longer than a memory, Unicode only: 65,535 bytes are kept, and of the
     // Unicode text the prefix that converts to exactly those bytes. Every
@@ -297,20 +341,49 @@ TEST_F(HostileTest, UnicodeTextComesBackExactlyWhereItSaysWhatTheBytesSay) {
     std::wstring longer;
     while (longer.size() < 70000) longer += L"\u03A9\u00E9a\u6771 \u2713-";
     const std::wstring kept = longer.substr(0, 65535);
-    const std::string keptBytes = narrow(kept);
-    ASSERT_EQ(narrow(longer).substr(0, 65535), keptBytes);
+    const std::string keptBytes = narrow(kept, 1252);
+    ASSERT_EQ(narrow(longer, 1252).substr(0, 65535), keptBytes);
     ASSERT_TRUE(setClipboardBlocks({{CF_UNICODETEXT, unicodeBlock(longer)}}));
     ASSERT_TRUE(storeShows(3, 65535)) << app.text(1030);
-    expectMemory(3, keptBytes, kept, kept);
-    // The same, but the cut falls between the two halves of a surrogate
-    // pair: no prefix says exactly the kept bytes without splitting the pair,
-    // so only the bytes come back.
+    expectMemory(3, keptBytes, kept, kept, keyboard);
+    // The same, but the cut falls between the '?' marks the two halves of a
+    // surrogate pair become: the exact text ends before the pair, never
+    // inside it.
     const std::wstring split = longer.substr(0, 65534) + L"\U0001F600" + longer.substr(0, 4000);
-    const std::string splitBytes = narrow(split).substr(0, 65535);
+    const std::string splitBytes = narrow(split, 1252).substr(0, 65535);
     ASSERT_EQ(splitBytes.back(), '?');
     ASSERT_TRUE(setClipboardBlocks({{CF_UNICODETEXT, unicodeBlock(split)}}));
     ASSERT_TRUE(storeShows(5, 65535)) << app.text(1032);
-    expectMemory(5, splitBytes, widen(splitBytes), widen(splitBytes));
+    expectMemory(5, splitBytes, split.substr(0, 65534), split.substr(0, 65534), keyboard);
+
+    // Japanese, copied with its own locale: the system's CF_TEXT is in code
+    // page 932, two bytes for most characters, and the cut falls between the
+    // two bytes of one. The exact text keeps every character before that
+    // one, the emoji too, which code page 932 lacks.
+    const std::wstring piece = L"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8 \uFF76\uFF85 \U0001F600 ok\u3002\r\n";
+    auto character = [](const std::wstring& t, size_t i) { return t.substr(i, IS_HIGH_SURROGATE(t[i]) ? 2 : 1); };
+    std::wstring japanese;
+    for (size_t bytes = 0; bytes < 66000; bytes += narrow(piece, 932).size()) japanese += piece;
+    std::wstring whole;  // the characters wholly inside the first 65,534 bytes
+    for (size_t shift = 0; shift < piece.size() && whole.empty(); ++shift) {
+        size_t bytes = 0, units = 0;
+        for (std::wstring c; bytes + narrow(c = character(japanese, units), 932).size() <= 65534; units += c.size())
+            bytes += narrow(c, 932).size();
+        // The next character is a two-byte one: its lead byte is the last kept.
+        const std::wstring next = character(japanese, units);
+        if (bytes == 65534 && next.size() == 1 && narrow(next, 932).size() == 2)
+            whole = japanese.substr(0, units);
+        else
+            japanese.insert(0, L"x");
+    }
+    ASSERT_FALSE(whole.empty()) << "no cut inside a two-byte character";
+    ASSERT_NE(whole.find(L"\U0001F600"), std::wstring::npos);
+    ASSERT_TRUE(setClipboardBlocks({{CF_UNICODETEXT, unicodeBlock(japanese)}, {CF_LOCALE, localeBlock(0x0411)}}));
+    const std::string sjis = narrow(japanese, 932).substr(0, 65535);
+    ASSERT_TRUE(sameText(narrow(japanese, 932), clipboardText().value_or("<none>"))) << "the system's CF_TEXT";
+    ASSERT_EQ(narrow(whole, 932), sjis.substr(0, 65534));
+    ASSERT_TRUE(storeShows(7, 65535)) << app.text(1034);
+    expectMemory(7, sjis, whole, whole, 0x0411);
     expectResponsive();
 }
 

@@ -187,9 +187,8 @@ TEST_F(RecallTest, RecallOnlyWritesAndStoreOnlyReads) {
 }
 
 TEST_F(RecallTest, MixedScriptTextCopiedInNotepadIsPastedBackExactly) {
-    // A UTF-8 code page would carry every text through CF_TEXT unharmed.
-    printf("[exact text] ANSI code page %u\n", GetACP());
-    ASSERT_TRUE(ansiCodePageIsSingleByte()) << "code page " << GetACP() << " is not a single-byte one";
+    printf("[exact text] %s\n", codePageReport().c_str());
+    fflush(stdout);
     Notepad editor;
     ASSERT_TRUE(editor.valid()) << describeWindows(editor.pid());
     ASSERT_TRUE(editor.bringToFront());
@@ -200,10 +199,17 @@ TEST_F(RecallTest, MixedScriptTextCopiedInNotepadIsPastedBackExactly) {
     DWORD before = clipboardSequence();
     editor.selectAllAndCopy();
     ASSERT_TRUE(waitClipboardChange(before)) << "notepad did not copy";
-    // What notepad offers: its own text, and the system's ANSI form of it.
+    // What notepad offers: its own text, and the system's form of it in the
+    // code page of the keyboard it was copied with. The text holds
+    // characters which that code page and the system's lack: only the exact
+    // text carries them.
     const ClipboardTexts offered = clipboardTexts();
-    ASSERT_TRUE(offered.text.has_value());
+    ASSERT_TRUE(offered.text && offered.locale);
     ASSERT_TRUE(sameText(kMixedScriptText, offered.unicode.value_or(L"<none>")));
+    printf("[exact text] notepad's clipboard: locale 0x%04lX (ANSI %u)\n",
+           static_cast<unsigned long>(*offered.locale), ansiCodePageOf(*offered.locale));
+    ASSERT_TRUE(lacksSomeOf(kMixedScriptText, ansiCodePageOf(*offered.locale)));
+    ASSERT_TRUE(lacksSomeOf(kMixedScriptText, GetACP()));
     pressAlt('2');
     ASSERT_TRUE(waitUntil([&] { return app.text(1029) == sizeLabel(offered.text->size()); })) << app.text(1029);
     EXPECT_TRUE(sameText(kMixedScriptText, windowText(app.control(1016)))) << "contents label";
@@ -215,6 +221,8 @@ TEST_F(RecallTest, MixedScriptTextCopiedInNotepadIsPastedBackExactly) {
     const ClipboardTexts recalled = clipboardTexts();
     EXPECT_EQ(recalled.text, offered.text);
     EXPECT_TRUE(sameText(kMixedScriptText, recalled.unicode.value_or(L"<none>"))) << "CF_UNICODETEXT";
+    // The bytes' own locale goes with them, whatever keyboard pastes.
+    EXPECT_EQ(recalled.locale, offered.locale) << "CF_LOCALE";
 
     // Pasted into notepad again: the text the user copied.
     editor.clear();

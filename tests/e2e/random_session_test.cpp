@@ -28,15 +28,29 @@ enum Kind { Store, Recall, Click, ToggleWindow, Help, PadKey, Type, ClosePad, Di
 const char* const kKindNames[KindCount] = {"store",    "recall",  "click", "alt+v", "alt+h",     "ctrl+c",
                                            "type",     "sysclose", "dismiss", "exit", "hung-owner"};
 
-// Pieces of text other programs offer: ASCII, letters and signs the ANSI code
-// page has, some it has only a best fit for (Greek), some it lacks (arrows,
-// check marks, Cyrillic, Hebrew, Japanese), characters outside the BMP
-// (surrogate pairs) and line ends.
+// Pieces of text other programs offer: ASCII, Western letters and signs,
+// Greek, Cyrillic, Hebrew, Japanese (two bytes a character in its code page,
+// half-width katakana one), signs most code pages lack (arrows, check
+// marks), characters outside the BMP (surrogate pairs) and line ends.
 const wchar_t* const kMixedPieces[] = {
     L"a", L"Z", L"7", L" ", L".", L"\u00E9", L"\u00FC", L"\u00DF", L"\u00A3", L"\u20AC", L"\u201C",
     L"\u03A9", L"\u03BC", L"\u03AD", L"\u2192", L"\u2713", L"\u0416", L"\u05E9", L"\u6771", L"\u4EAC",
-    L"\U0001F600", L"\U0001F389", L"\r\n",
+    L"\u3042", L"\uFF76", L"\U0001F600", L"\U0001F389", L"\r\n",
 };
+
+// The locales a program may tag its text with: other code pages (Russian,
+// Japanese, Greek), the English one, one without an ANSI code page (Hindi)
+// and a block too short to hold an LCID.
+const DWORD kOfferedLocales[] = {0x0419, 0x0411, 0x0408, 0x0409, 0x0439, kShortLocaleBlock};
+
+// CF_LOCALE as its readers get the block.
+std::optional<unsigned long> localeRead(const std::optional<std::string>& block) {
+    if (!block) return std::nullopt;
+    if (block->size() < sizeof(DWORD)) return model::kShortLocale;
+    DWORD lcid = 0;
+    memcpy(&lcid, block->data(), sizeof lcid);
+    return lcid;
+}
 
 bool isHelpText(const std::string& text) {
     return text.size() == 1211 && text.rfind("This is the Program Help\r\n", 0) == 0;
@@ -78,7 +92,9 @@ public:
         const auto started = std::chrono::steady_clock::now();
         // The session starts from whatever an earlier program left on the clipboard.
         const ClipboardTexts start = clipboardTexts();
-        model_.offer(start.text, start.unicode);
+        model_.offer(start.text, start.unicode,
+                     start.locale == kShortLocaleBlock ? std::optional<unsigned long>(model::kShortLocale)
+                                                       : std::optional<unsigned long>(start.locale));
         if (!check("start", false, clipboardSequence(), {})) return false;
         for (step_ = 1; step_ <= steps; ++step_)
             if (!randomStep()) return false;
@@ -167,13 +183,23 @@ private:
 
     // What a user's other programs leave on the clipboard: CF_TEXT alone, a
     // Unicode text alone (the system makes the other form), or both forms,
-    // saying the same or not.
+    // saying the same or not; now and then with a locale of their own.
     struct Offer {
         std::string what;
         std::optional<std::string> text;
         std::optional<std::wstring> unicode;
+        std::optional<std::string> locale = std::nullopt;  // the CF_LOCALE block
     };
     Offer clipboardOffer() {
+        Offer offer = textOffer();
+        if ((offer.text || offer.unicode) && std::uniform_int_distribution<int>(0, 2)(rng_) == 0) {
+            const DWORD lcid = kOfferedLocales[std::uniform_int_distribution<size_t>(0, std::size(kOfferedLocales) - 1)(rng_)];
+            offer.locale = lcid == kShortLocaleBlock ? localeBlock(0x0419).substr(0, 2) : localeBlock(lcid);
+            offer.what += ", with CF_LOCALE " + model::localeName(localeRead(offer.locale));
+        }
+        return offer;
+    }
+    Offer textOffer() {
         auto bytes = [&](size_t n, int lo, int hi) {
             std::uniform_int_distribution<int> b(lo, hi);
             std::string s(n, ' ');
@@ -197,8 +223,13 @@ private:
                 return {"CR LF", bytes(len(0, 10), 'a', 'z') + "\r\n" + bytes(len(0, 10), 'a', 'z'), std::nullopt};
             case 8: return {"mixed script, Unicode only", std::nullopt, mixedText(len(1, 40))};
             case 9: {
+                // Alike in the system's code page or in that of a locale the
+                // offer may get (as a program that converts itself would).
                 const std::wstring u = mixedText(len(1, 40));
-                return {"mixed script, both forms alike", model::toAnsi(u), u};
+                const UINT codePages[] = {CP_ACP, 1251, 932, 1253};
+                const UINT cp = codePages[len(0, 3)];
+                return {"mixed script, both forms alike in code page " + std::to_string(cp ? cp : GetACP()),
+                        model::toAnsi(u, cp), u};
             }
             case 10: {
                 // The bytes say something else: one byte changed, or another text.
@@ -234,8 +265,9 @@ private:
         std::vector<ClipboardBlock> blocks;
         if (offer.text) blocks.push_back({CF_TEXT, *offer.text + '\0'});
         if (offer.unicode) blocks.push_back({CF_UNICODETEXT, unicodeBlock(*offer.unicode)});
+        if (offer.locale) blocks.push_back({CF_LOCALE, *offer.locale});
         if (!setClipboardBlocks(blocks)) return fail("could not set the clipboard for Alt+" + std::to_string(d));
-        model_.offer(offer.text, offer.unicode);
+        model_.offer(offer.text, offer.unicode, localeRead(offer.locale));
         return act(Store, "Alt+" + std::to_string(d) + " with " + offer.what, false, [&] { model_.store(d); },
                    [&] { pressAlt(digitKey(d)); });
     }
@@ -456,6 +488,13 @@ private:
             return fail(what + ": clipboard CF_UNICODETEXT: want " + show(expected.unicode) + ", got " +
                         show(clip.unicode) + where);
         }
+        const std::optional<unsigned long> gotLocale =
+            clip.locale == kShortLocaleBlock ? std::optional<unsigned long>(model::kShortLocale)
+                                             : std::optional<unsigned long>(clip.locale);
+        if (expected.locale.has_value() != gotLocale.has_value() ||
+            (expected.locale && !model::sameLocale(*expected.locale, *gotLocale)))
+            return fail(what + ": clipboard CF_LOCALE: want " + model::localeName(expected.locale) + ", got " +
+                        model::localeName(gotLocale));
         pairBoxes();
         return true;
     }
@@ -527,7 +566,8 @@ private:
 TEST(RandomSession, ProgramFollowsTheModelStepByStep) {
     const unsigned long long seed = environmentNumber("QB_SEED", std::random_device{}() * 65536ull + GetTickCount());
     const unsigned long long steps = environmentNumber("QB_STEPS", 1000);
-    printf("[random session] seed %llu, %llu steps (replay with QB_SEED=%llu)\n", seed, steps, seed);
+    printf("[random session] seed %llu, %llu steps (replay with QB_SEED=%llu); %s\n", seed, steps, seed,
+           codePageReport().c_str());
     fflush(stdout);
     App app;
     ASSERT_TRUE(app.start()) << "the main window did not appear; seed " << seed;

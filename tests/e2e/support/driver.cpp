@@ -60,20 +60,20 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs,
 
 // ---- paths ---------------------------------------------------------------
 
-std::wstring widen(const std::string& ascii) {
-    if (ascii.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, ascii.data(), static_cast<int>(ascii.size()), nullptr, 0);
+std::wstring widen(const std::string& bytes, UINT codePage) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ascii.data(), static_cast<int>(ascii.size()), out.data(), n);
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
     return out;
 }
 
-std::string narrow(const std::wstring& text) {
+std::string narrow(const std::wstring& text, UINT codePage) {
     if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                 nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                         nullptr, nullptr);
     return out;
 }
@@ -251,20 +251,26 @@ SIZE clientSize(HWND window) {
     return {r.right - r.left, r.bottom - r.top};
 }
 
+namespace {
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+// A named CALLBACK: in 32 bits EnumWindows calls with stdcall, which a
+// lambda does not convert to.
+BOOL CALLBACK collectWindowOf(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s->pid) s->found.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> topLevelWindows(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid, {}};
+    EnumWindows(collectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -597,20 +603,55 @@ std::optional<std::basic_string<Char>> readFormat(UINT format) {
 }
 }  // namespace
 
+std::string localeBlock(LCID locale) {
+    return std::string(reinterpret_cast<const char*>(&locale), sizeof locale);
+}
+
 ClipboardTexts clipboardTexts() {
     ClipboardTexts out;
     if (!openClipboardPatiently()) return out;
     out.text = readFormat<char>(CF_TEXT);
     out.unicode = readFormat<wchar_t>(CF_UNICODETEXT);
+    if (HANDLE h = GetClipboardData(CF_LOCALE)) {
+        if (const auto* p = static_cast<const char*>(GlobalLock(h))) {
+            DWORD lcid = kShortLocaleBlock;
+            if (GlobalSize(h) >= sizeof lcid) memcpy(&lcid, p, sizeof lcid);
+            out.locale = lcid;
+            GlobalUnlock(h);
+        }
+    }
     CloseClipboard();
     return out;
 }
 
 std::optional<std::wstring> clipboardUnicode() { return clipboardTexts().unicode; }
 
-bool ansiCodePageIsSingleByte() {
-    CPINFO info = {};
-    return GetACP() != CP_UTF8 && GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+// ---- code pages ------------------------------------------------------------
+
+UINT ansiCodePageOf(DWORD locale) {
+    if (locale == kShortLocaleBlock) return 0;
+    DWORD codePage = 0;
+    if (!GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<wchar_t*>(&codePage), sizeof codePage / sizeof(wchar_t)))
+        return 0;
+    return codePage;
+}
+
+LCID inputLanguage() {
+    return LOWORD(reinterpret_cast<UINT_PTR>(GetKeyboardLayout(0)));
+}
+
+std::string codePageReport() {
+    char line[200];
+    snprintf(line, sizeof line,
+             "code pages: ACP %u, OEM %u, input language 0x%04lX (ANSI %u), system locale 0x%04lX, user locale 0x%04lX",
+             GetACP(), GetOEMCP(), static_cast<unsigned long>(inputLanguage()), ansiCodePageOf(inputLanguage()),
+             static_cast<unsigned long>(GetSystemDefaultLCID()), static_cast<unsigned long>(GetUserDefaultLCID()));
+    return line;
+}
+
+bool lacksSomeOf(const std::wstring& text, UINT codePage) {
+    return widen(narrow(text, codePage), codePage) != text;
 }
 
 ClipboardHolder::ClipboardHolder(DWORD holdMs) : holdMs_(holdMs) {

@@ -36,8 +36,10 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kShortW
 
 // A path as Windows sees it: a Unix path ("/tmp/x") becomes "Z:\tmp\x".
 std::wstring toWindowsPath(const std::string& path);
-std::wstring widen(const std::string& ascii);
-std::string narrow(const std::wstring& text);  // UTF-16 -> ANSI code page
+// Text in a code page (default: the ANSI one) to UTF-16 and back, as the
+// system converts it (default flags: best fit, '?' for what it lacks).
+std::wstring widen(const std::string& bytes, UINT codePage = CP_ACP);
+std::string narrow(const std::wstring& text, UINT codePage = CP_ACP);
 
 // The executable under test: $QB_PRODUCT_EXE, else the path built in.
 std::wstring productExe();
@@ -181,20 +183,36 @@ bool setClipboardBlocks(const std::vector<ClipboardBlock>& blocks);
 // UTF-16 text with its terminating NUL, as CF_UNICODETEXT bytes.
 std::string unicodeBlock(const std::wstring& text);
 
-// Both text forms as a reader gets them (each up to its first NUL), read in
-// one opening; the system makes the one that was not put there from the
-// other. nullopt for a form the clipboard does not offer.
+// A CF_LOCALE block of an LCID, as a program puts it.
+std::string localeBlock(LCID locale);
+// What a reader of CF_LOCALE gets from a block shorter than an LCID.
+inline constexpr DWORD kShortLocaleBlock = 0xFFFFFFFF;
+
+// Both text forms as a reader gets them (each up to its first NUL), and the
+// clipboard's locale, read in one opening; the system makes the text form
+// that was not put there from the other, in the ANSI code page of that
+// locale, and adds the writer's keyboard language as the locale when none
+// was put. nullopt for a format the clipboard does not offer.
 struct ClipboardTexts {
     std::optional<std::string> text;
     std::optional<std::wstring> unicode;
+    std::optional<DWORD> locale;  // CF_LOCALE, or kShortLocaleBlock
 };
 ClipboardTexts clipboardTexts();
 std::optional<std::wstring> clipboardUnicode();
 
-// The ANSI code page has one byte per character (not UTF-8, not a DBCS):
-// otherwise every text would survive the way through CF_TEXT, and tests of
-// the exact text would prove nothing.
-bool ansiCodePageIsSingleByte();
+// ---- code pages ------------------------------------------------------------
+
+// The ANSI code page of a locale; 0 when it has none (a Unicode-only locale,
+// an unknown LCID, a short block).
+UINT ansiCodePageOf(DWORD locale);
+// The language of this thread's keyboard, as an LCID.
+LCID inputLanguage();
+// "code pages: ACP 932, OEM 932, input language 0x0409 (ANSI 1252), ..."
+std::string codePageReport();
+// Some character of `text` does not come back from `codePage`: only the
+// exact text can carry it, so a test with it proves something.
+bool lacksSomeOf(const std::wstring& text, UINT codePage);
 
 // Keeps the clipboard open from another thread of the driver while alive, or
 // for `holdMs` from the moment it got it, whichever ends first.

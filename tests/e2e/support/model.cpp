@@ -4,24 +4,45 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#include "driver.h"
 
 namespace model {
 
-std::string toAnsi(const std::wstring& text) {
+std::string toAnsi(const std::wstring& text, unsigned codePage) {
     if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                       nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
 }
 
-std::wstring fromAnsi(const std::string& bytes) {
+std::wstring fromAnsi(const std::string& bytes, unsigned codePage) {
     if (bytes.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    const int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
     return out;
+}
+
+unsigned ansiCodePageOf(unsigned long locale) {
+    static_assert(kShortLocale == e2e::kShortLocaleBlock);
+    return locale == kSystemLocale ? GetACP() : e2e::ansiCodePageOf(locale);
+}
+
+bool sameLocale(unsigned long want, unsigned long got) {
+    return want == kSystemLocale ? ansiCodePageOf(got) == GetACP() : want == got;
+}
+
+std::string localeName(std::optional<unsigned long> locale) {
+    if (!locale) return "none";
+    if (*locale == kSystemLocale) return "one of code page " + std::to_string(GetACP());
+    if (*locale == kShortLocale) return "a short block";
+    char name[48];
+    snprintf(name, sizeof name, "0x%04lX (code page %u)", *locale, ansiCodePageOf(*locale));
+    return name;
 }
 
 namespace {
@@ -32,35 +53,37 @@ Text upToNul(Text text) {
     return text;
 }
 
-// A prefix of `n` units would end between the halves of a surrogate pair.
-bool splitsPair(const std::wstring& text, size_t n) {
-    return n > 0 && n < text.size() && IS_HIGH_SURROGATE(text[n - 1]) && IS_LOW_SURROGATE(text[n]);
-}
-
 // The exact text a memory keeps besides `kept`, the bytes it keeps of a
 // CF_TEXT that was `cut` or not, when the clipboard's Unicode text was
-// `unicode`: all of it when it converts to exactly the bytes; for a cut
-// text, the longest prefix that does without splitting a surrogate pair;
-// otherwise none.
-std::optional<std::wstring> exactTextFor(const std::wstring& unicode, const std::string& kept, bool cut) {
-    if (!cut) return toAnsi(unicode) == kept ? std::optional<std::wstring>(unicode) : std::nullopt;
+// `unicode` and the bytes are taken to be in `codePage`: all of it when it
+// converts to exactly the bytes; for a cut text, the longest prefix of whole
+// characters (a surrogate pair is one) that converts to exactly the kept
+// bytes, or to the kept bytes less the leading part of the next character's
+// conversion; otherwise none.
+std::optional<std::wstring> exactTextFor(const std::wstring& unicode, const std::string& kept, bool cut,
+                                         unsigned codePage) {
+    if (!cut) return toAnsi(unicode, codePage) == kept ? std::optional<std::wstring>(unicode) : std::nullopt;
+    std::vector<size_t> ends = {0};  // where each prefix of whole characters ends
+    for (size_t i = 0; i < unicode.size();) {
+        i += i + 1 < unicode.size() && IS_HIGH_SURROGATE(unicode[i]) && IS_LOW_SURROGATE(unicode[i + 1]) ? 2 : 1;
+        ends.push_back(i);
+    }
+    auto bytesOf = [&](size_t k) { return toAnsi(unicode.substr(0, ends[k]), codePage); };
     // A longer prefix never converts to fewer bytes: find the longest one
-    // that converts to no more than the kept bytes, then walk back over
-    // those that convert to just as many.
-    size_t lo = 0, hi = unicode.size();
+    // that converts to no more than the kept bytes.
+    size_t lo = 0, hi = ends.size() - 1;
     while (lo < hi) {
         const size_t mid = (lo + hi + 1) / 2;
-        if (toAnsi(unicode.substr(0, mid)).size() <= kept.size())
+        if (bytesOf(mid).size() <= kept.size())
             lo = mid;
         else
             hi = mid - 1;
     }
-    for (size_t n = lo;; --n) {
-        const std::string bytes = toAnsi(unicode.substr(0, n));
-        if (bytes.size() != kept.size()) break;
-        if (!splitsPair(unicode, n) && bytes == kept) return unicode.substr(0, n);
-        if (n == 0) break;
-    }
+    const std::string prefix = bytesOf(lo);
+    if (prefix == kept) return unicode.substr(0, ends[lo]);
+    if (lo + 1 < ends.size() && kept.compare(0, prefix.size(), prefix) == 0 &&
+        bytesOf(lo + 1).compare(0, kept.size(), kept) == 0)
+        return unicode.substr(0, ends[lo]);
     return std::nullopt;
 }
 
@@ -145,14 +168,25 @@ std::string describeDifference(const Snapshot& want, const Snapshot& got) {
 
 // ---- actions ---------------------------------------------------------------
 
-void Model::offer(std::optional<std::string> bytes, std::optional<std::wstring> unicode) {
-    // Readers see each form up to its first NUL; the system makes the form
-    // that is missing from the other one.
+void Model::offer(std::optional<std::string> bytes, std::optional<std::wstring> unicode,
+                  std::optional<unsigned long> locale) {
+    // Readers see each form up to its first NUL.
     if (bytes) bytes = upToNul(*bytes);
     if (unicode) unicode = upToNul(*unicode);
-    if (bytes && !unicode) unicode = fromAnsi(*bytes);
-    if (unicode && !bytes) bytes = toAnsi(*unicode);
-    clipboard_ = {std::move(bytes), std::move(unicode)};
+    if (!bytes && !unicode) {
+        clipboard_ = {};
+        return;
+    }
+    // A text put without a locale is tagged with the writer's keyboard
+    // language. The system makes the missing form in the code page of the
+    // locale, the system's where it names none, and that of the user's
+    // locale for a block too short to hold one (as Wine does).
+    if (!locale) locale = LOWORD(reinterpret_cast<UINT_PTR>(GetKeyboardLayout(0)));
+    unsigned codePage = *locale == kShortLocale ? ansiCodePageOf(GetUserDefaultLCID()) : ansiCodePageOf(*locale);
+    if (!codePage) codePage = GetACP();
+    if (bytes && !unicode) unicode = fromAnsi(*bytes, codePage);
+    if (unicode && !bytes) bytes = toAnsi(*unicode, codePage);
+    clipboard_ = {std::move(bytes), std::move(unicode), locale};
 }
 
 void Model::store(int digit) {
@@ -160,7 +194,22 @@ void Model::store(int digit) {
     m.bytes = clipboard_.text.value_or("");
     const bool cut = m.bytes.size() > kTextMax;
     if (cut) m.bytes.resize(kTextMax);
-    if (clipboard_.unicode) m.exact = exactTextFor(*clipboard_.unicode, m.bytes, cut);
+    // The clipboard's locale counts where it names a code page. The Unicode
+    // text is tried in that code page first, then in the system's; the
+    // memory takes the locale its bytes agreed in, else the clipboard's,
+    // else the system's.
+    const unsigned long theirs = clipboard_.locale.value_or(kShortLocale);
+    m.locale = ansiCodePageOf(theirs) ? theirs : kSystemLocale;
+    if (clipboard_.unicode) {
+        for (unsigned long locale : {theirs, kSystemLocale}) {
+            const unsigned codePage = ansiCodePageOf(locale);
+            if (!codePage) continue;
+            if ((m.exact = exactTextFor(*clipboard_.unicode, m.bytes, cut, codePage))) {
+                m.locale = locale;
+                break;
+            }
+        }
+    }
     memory_[digit] = std::move(m);
     refresh(digit);
 }
@@ -168,9 +217,9 @@ void Model::store(int digit) {
 void Model::recall(int digit) {
     const Memory& m = memory_[digit];
     if (!m.bytes.empty())
-        // The stored bytes as CF_TEXT, and the exact text when there is one
-        // (otherwise the system makes the Unicode form from the bytes).
-        clipboard_ = {m.bytes, m.exact ? *m.exact : fromAnsi(m.bytes)};
+        // The stored bytes as CF_TEXT, the text the row shows as
+        // CF_UNICODETEXT, and the memory's locale.
+        clipboard_ = {m.bytes, m.exact ? *m.exact : fromAnsi(m.bytes, ansiCodePageOf(m.locale)), m.locale};
     else if (mayOpenBox())
         push(Frame::EmptyMemory, digit);
 }
@@ -205,7 +254,7 @@ void Model::padKey() {
     // kPadTextMax bytes.
     const std::wstring text = padText_.substr(0, kPadTextMax);
     end(pad->id);
-    clipboard_ = {toAnsi(padText_).substr(0, kPadTextMax), text};
+    clipboard_ = {toAnsi(padText_).substr(0, kPadTextMax), text, kSystemLocale};
     padText_.clear();
     unwind();
 }
@@ -310,10 +359,11 @@ Snapshot Model::snapshot() const {
     Snapshot s;
     for (int d = 0; d < 10; ++d) {
         // A row shows nothing until it is first refreshed.
-        // Sized by the bytes; the exact text shown where there is one.
+        // Sized by the bytes; the exact text shown where there is one, else
+        // the bytes in their locale's code page.
         const Memory& m = memory_[d];
         if (refreshed_[d]) {
-            s.rows[d].contents = m.exact ? *m.exact : fromAnsi(m.bytes);
+            s.rows[d].contents = m.exact ? *m.exact : fromAnsi(m.bytes, ansiCodePageOf(m.locale));
             s.rows[d].size = sizeLabel(m.bytes.size());
         }
         s.rows[d].bar = percent(m.bytes.size());

@@ -28,25 +28,38 @@ struct Frame {
     bool ended = false;
 };
 
-// The ANSI code page's form of a text and back, as the system converts them
-// (CP_ACP, default flags: best fit, '?' for what it lacks).
-std::string toAnsi(const std::wstring& text);
-std::wstring fromAnsi(const std::string& bytes);
+// A text in a code page (default: the ANSI one, CP_ACP) and back, as the
+// system converts them (default flags: best fit, '?' for what it lacks).
+std::string toAnsi(const std::wstring& text, unsigned codePage = 0);
+std::wstring fromAnsi(const std::string& bytes, unsigned codePage = 0);
+
+// A clipboard's locale (CF_LOCALE) as its readers get it: an LCID, or one of
+// these.
+constexpr unsigned long kShortLocale = 0xFFFFFFFF;   // a block shorter than an LCID
+constexpr unsigned long kSystemLocale = 0xFFFFFFFE;  // any locale whose ANSI code page is the system's
+// The ANSI code page of a locale; 0 where it names none (a short block, an
+// unknown LCID, a Unicode-only locale such as Hindi's).
+unsigned ansiCodePageOf(unsigned long locale);
+// The locale `got` is what `want` (an LCID or kSystemLocale) asks for.
+bool sameLocale(unsigned long want, unsigned long got);
+std::string localeName(std::optional<unsigned long> locale);
 
 // What a reader of each text form gets from the clipboard, up to the first
-// NUL; none where the clipboard has no text. Either form that a program did
-// not put there the system makes from the other.
+// NUL, and its locale; none where the clipboard has no text. Either text
+// form that a program did not put there the system makes from the other.
 struct Clipboard {
     std::optional<std::string> text;      // CF_TEXT
     std::optional<std::wstring> unicode;  // CF_UNICODETEXT
-    bool operator==(const Clipboard&) const = default;
+    std::optional<unsigned long> locale;  // CF_LOCALE
 };
 
-// A memory: its bytes, and the exact text when the clipboard's Unicode text
-// said exactly those bytes.
+// A memory: its bytes, the locale they are in, and the exact text when the
+// clipboard's Unicode text said exactly those bytes in that locale's code
+// page.
 struct Memory {
     std::string bytes;
     std::optional<std::wstring> exact;
+    unsigned long locale = kSystemLocale;
 };
 
 // What the user can see, in a form both sides fill in and compare.
@@ -81,8 +94,10 @@ class Model {
 public:
     // ---- the user's actions ----
     // Another program puts CF_TEXT, CF_UNICODETEXT or both, as given (both
-    // none: no text at all).
-    void offer(std::optional<std::string> bytes, std::optional<std::wstring> unicode);
+    // none: no text at all), with a CF_LOCALE that reads as `locale` (an
+    // LCID or kShortLocale) or none.
+    void offer(std::optional<std::string> bytes, std::optional<std::wstring> unicode,
+               std::optional<unsigned long> locale = std::nullopt);
     void store(int digit);                                  // Alt+digit
     void recall(int digit);                                 // Ctrl+digit
     void clickTag(int digit);
