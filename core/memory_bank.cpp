@@ -28,8 +28,8 @@ bool pairAt(std::u16string_view s, size_t i) {
 }
 
 // How many leading units are ASCII and equal to the bytes beside them. Four
-// at a time where they are: a 64 KiB text is compared in a fraction of the
-// time a unit-by-unit loop takes.
+// at a time where they are: a 64 KiB text takes about half the time of a
+// unit-by-unit loop.
 size_t sameAsciiPrefix(const char16_t* units, const char* bytes, size_t count) {
     size_t k = 0;
     if constexpr (std::endian::native == std::endian::little) {
