@@ -40,10 +40,10 @@ size_t encodeAnsi(uint32_t codePage, const char16_t* units, size_t count, char* 
 
 std::wstring decodeAnsi(uint32_t codePage, const char* bytes, size_t count) {
     if (!bytes || count == 0 || count > INT_MAX) return std::wstring();
-    // No code page gives more UTF-16 units than it has bytes.
+    // No code page gives more UTF-16 units than it has bytes. 0 is CP_ACP.
     std::wstring wide(count, L'\0');
-    int n = MultiByteToWideChar(codePage ? codePage : CP_ACP, MB_PRECOMPOSED, bytes,
-                                static_cast<int>(count), &wide[0], static_cast<int>(count));
+    int n = MultiByteToWideChar(codePage, MB_PRECOMPOSED, bytes, static_cast<int>(count),
+                                &wide[0], static_cast<int>(count));
     wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return wide;
 }

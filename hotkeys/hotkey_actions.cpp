@@ -107,9 +107,7 @@ void getMemory(int d) {
         std::string_view bytes(memoryText(memoryBank, d), memorySize(memoryBank, d));
         std::wstring decoded;
         std::u16string_view units = memoryUnicodeText(d, decoded);
-        uint32_t locale = memoryLocale(memoryBank, d).lcid;
-        if (!locale) locale = systemLocale().lcid;
-        if (!writeClipboardText(bytes, units, locale)) MessageBeep(MB_OK);
+        if (!writeClipboardText(bytes, units, memoryLocale(memoryBank, d).lcid)) MessageBeep(MB_OK);
         return;
     }
     showNestedBox([d] { showEmptyMemoryBox(d); });
