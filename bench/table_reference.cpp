@@ -208,7 +208,8 @@ bool isLabelFontControl(int id) {
            labelFontOrder + LABEL_FONT_COUNT;
 }
 
-bool createTable(HWND window, HINSTANCE instance, const DialogUnits& units, HFONT labelFont) {
+bool createTable(HWND window, HINSTANCE instance, const DialogUnits& units, HFONT labelFont,
+                 HFONT contentsFont) {
     wchar_t progressClass[32];
     MultiByteToWideChar(CP_ACP, 0, PROGRESS_CLASS_NAME, -1, progressClass, 32);
     for (const ControlRow& c : mainControls) {
@@ -222,7 +223,9 @@ bool createTable(HWND window, HINSTANCE instance, const DialogUnits& units, HFON
             r.bottom - r.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
             instance, nullptr);
         if (!control) return false;
-        HFONT font = isLabelFontControl(c.id) ? labelFont : units.font;
+        HFONT font = isContentsId(c.id)         ? contentsFont
+                     : isLabelFontControl(c.id) ? labelFont
+                                                : units.font;
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (!label) SendMessageW(control, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
         switch (c.id) {
@@ -262,6 +265,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     bold.lfWeight = FW_BOLD;
     lstrcpynW(bold.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
     HFONT labelFont = CreateFontIndirectW(&bold);
+    // The contents labels, as the product draws them: its TrueType counterpart.
+    lstrcpynW(bold.lfFaceName, L"Microsoft Sans Serif", LF_FACESIZE);
+    HFONT contentsFont = CreateFontIndirectW(&bold);
     for (ColourScheme s : {ColourScheme::HeaderWhite, ColourScheme::RowLight, ColourScheme::RowDark})
         schemeBrushes[static_cast<int>(s)] =
             CreateSolidBrush(static_cast<COLORREF>(schemeColours(s).background));
@@ -275,7 +281,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     HWND window = CreateWindowExW(exStyle, CLASS_NAME, CAPTION, style, at.left + frame.left,
                                   at.top + frame.top, frame.right - frame.left,
                                   frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
-    if (!window || !createTable(window, instance, units, labelFont)) return 1;
+    if (!window || !createTable(window, instance, units, labelFont, contentsFont)) return 1;
     // Registered before the window shows: once it is visible, the keys work.
     if (!RegisterHotKey(window, HOTKEY_STORE, MOD_ALT, '3') ||
         !RegisterHotKey(window, HOTKEY_RECALL, MOD_CONTROL, '3'))
@@ -288,6 +294,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&msg);
     }
     DeleteObject(labelFont);
+    DeleteObject(contentsFont);
     DeleteObject(units.font);
     for (HBRUSH b : schemeBrushes)
         if (b) DeleteObject(b);

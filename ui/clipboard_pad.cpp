@@ -1,6 +1,7 @@
 #include "ui/clipboard_pad.h"
 
 #include "app/dialog_engine.h"
+#include "ui/main_window.h"
 
 HWND padWindow;
 HWND padSavedFocus;
@@ -13,8 +14,10 @@ constexpr DWORD PAD_TEXT_EXSTYLE = 0x00020220;  // static edge, client edge, tra
 INT_PTR openClipboardPad() {
     padWindow = newDialog(nullptr, "Texto para Clipboard", 238, 106, 200, 120, 0, WS_EX_TOPMOST);
     if (!padWindow) return 0;
-    addControl(padWindow, IDC_PAD_TEXT, "EDIT", "", 0, 0, 200, 120, PAD_TEXT_STYLE,
-               PAD_TEXT_EXSTYLE);
+    HWND box = addControl(padWindow, IDC_PAD_TEXT, "EDIT", "", 0, 0, 200, 120, PAD_TEXT_STYLE,
+                          PAD_TEXT_EXSTYLE);
+    // Whatever script the user types or pastes is drawn, not the missing glyph.
+    if (box && padTextFont) SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(padTextFont), FALSE);
     INT_PTR result = 0;
     return showDialogModal(padWindow, padCallback, &result);
 }

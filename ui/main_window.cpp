@@ -83,6 +83,30 @@ void refreshMemoryRow(int d) {
                        static_cast<WPARAM>(memoryPercent(memoryBank, d)), 0);
 }
 
+namespace {
+// "MS Sans Serif" is a bitmap face, and Windows links bitmap faces to no
+// other font: any character outside its code page would be drawn as the
+// missing glyph. What shows a user's text takes its TrueType counterpart,
+// made to the same metrics and linked to fallback fonts. The headers, tags,
+// sizes and help line keep the bitmap face: they are fixed ASCII, which it
+// draws, and so they look as they always have.
+constexpr wchar_t TEXT_FACE[] = L"Microsoft Sans Serif";
+
+// `font` with the text face; null when it cannot be made.
+HFONT withTextFace(HFONT font) {
+    LOGFONTW face = {};
+    if (!font || !GetObjectW(font, sizeof face, &face)) return nullptr;
+    lstrcpynW(face.lfFaceName, TEXT_FACE, LF_FACESIZE);
+    return CreateFontIndirectW(&face);
+}
+
+void setFont(HWND dialog, int id, HFONT font) {
+    sendControlMessage(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+}
+}  // namespace
+
+HFONT padTextFont;
+
 HFONT makeLabelFont() {
     HDC screen = GetDC(nullptr);
     int pixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
@@ -111,14 +135,22 @@ INT_PTR buildMainWindow(HWND parent) {
         }
     }
 
+    // Each made once, and where one cannot be made, its controls keep the
+    // font they would have had without it.
     HFONT labelFont = makeLabelFont();
+    HFONT contentsFont = withTextFace(labelFont);
+    // The pad's dialog has the same font as this one.
+    padTextFont = withTextFace(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
     for (int id : labelFontOrder)
-        sendControlMessage(dialog, id, WM_SETFONT, reinterpret_cast<WPARAM>(labelFont), 0);
+        setFont(dialog, id, isContentsId(id) && contentsFont ? contentsFont : labelFont);
 
     INT_PTR result = 0;
     showDialogModal(dialog, mainWindowCallback, &result);
 
-    // The labels are gone with the window; only now may their font go.
+    // The labels and the pad are gone with the window; only now may their fonts go.
     DeleteObject(labelFont);
+    if (contentsFont) DeleteObject(contentsFont);
+    if (padTextFont) DeleteObject(padTextFont);
+    padTextFont = nullptr;
     return result;
 }

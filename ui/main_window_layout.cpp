@@ -83,6 +83,8 @@ SchemeColours schemeColours(ColourScheme scheme) {
     return {COLOUR_SYSTEM, COLOUR_SYSTEM};
 }
 
+bool isContentsId(int id) { return id >= IDC_CONTENTS_1 && id <= IDC_CONTENTS_0; }
+
 int tagId(int d) { return IDC_TAG_1 - 1 + memoryRow(d); }
 int contentsId(int d) { return IDC_CONTENTS_1 - 1 + memoryRow(d); }
 int sizeId(int d) {

@@ -68,6 +68,9 @@ extern const char* const PROGRESS_CLASS_NAME;  // "msctls_progress32"
 constexpr int LABEL_FONT_COUNT = 34;
 extern const int labelFontOrder[LABEL_FONT_COUNT];
 
+// One of the ten labels that show a memory's text.
+bool isContentsId(int id);
+
 // Per key digit d: the controls of its row.
 int tagId(int d);
 int contentsId(int d);

@@ -964,6 +964,21 @@ COLORREF screenPixel(POINT p) {
     return c;
 }
 
+Image settledCapture(HWND window, COLORREF background, DWORD timeoutMs) {
+    Image last, now;
+    const bool settled = waitUntil(
+        [&] {
+            now = captureScreen(windowRect(window));
+            const bool inked = std::any_of(now.pixels.begin(), now.pixels.end(),
+                                           [&](COLORREF c) { return c != background; });
+            const bool same = inked && now.pixels == last.pixels;
+            last = now;
+            return same;
+        },
+        timeoutMs);
+    return settled ? now : Image();
+}
+
 bool saveBmp(const Image& image, const std::wstring& path) {
     const int rowBytes = (image.width * 3 + 3) & ~3;
     BITMAPFILEHEADER file = {};

@@ -309,6 +309,10 @@ struct Image {
 // BitBlt of a screen rectangle from GetDC(NULL).
 Image captureScreen(const RECT& area);
 COLORREF screenPixel(POINT p);  // GetPixel on GetDC(NULL)
+// A window's pixels once its text is drawn: something other than
+// `background` shows, and two captures in a row agree. Empty when that did
+// not happen in time.
+Image settledCapture(HWND window, COLORREF background, DWORD timeoutMs = kShortWait);
 bool saveBmp(const Image& image, const std::wstring& path);
 std::string colourName(COLORREF c);
 
