@@ -6,6 +6,7 @@
 #include "app/text_convert.h"
 #include "clipboard/clipboard_text.h"
 #include "hotkeys/hotkey_table.h"
+#include "hotkeys/repeat_guard.h"
 #include "ui/clipboard_pad.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
@@ -153,6 +154,9 @@ void toggleClipboardPad() {
 void dispatchHotkey(HWND mainWindow, WPARAM wParam) {
     const HotkeyEntry* row = findHotkey(wParam);
     if (!row) return;
+    // Before the action: it may take the focus or hide the window, and run a
+    // modal loop that returns only when the pad closes.
+    if (actsOncePerPress(row->action)) dropRepeatsWhileHeld(row->virtualKey);
     switch (row->action) {
         case HotkeyAction::Exit: exitProgram(mainWindow); break;
         case HotkeyAction::TogglePad: toggleClipboardPad(); break;

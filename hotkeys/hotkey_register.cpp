@@ -6,7 +6,7 @@ namespace {
 HWND registeredWindow;
 }  // namespace
 
-void registerHotkeys(HWND window) {
+void registerHotkeys(HWND window, RegisterHotKeyFunction registerHotKey) {
     // Set first: an exit part way through still deletes the atoms made so far.
     registeredWindow = window;
     for (const HotkeyEntry& row : hotkeyTable) {
@@ -17,8 +17,13 @@ void registerHotkeys(HWND window) {
         std::string name =
             hotkeyAtomName(row.baseName, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
         *row.id = GlobalAddAtomA(name.c_str());
-        // A combination held elsewhere leaves this row inactive; go on.
-        RegisterHotKey(window, static_cast<int>(*row.id), row.modifiers, row.virtualKey);
+        const int id = static_cast<int>(*row.id);
+        // Windows before 7 refuses the flag. A combination held elsewhere is
+        // refused either way and leaves this row inactive; go on.
+        if (actsOncePerPress(row.action) &&
+            registerHotKey(window, id, row.modifiers | HOTKEY_MOD_NOREPEAT, row.virtualKey))
+            continue;
+        registerHotKey(window, id, row.modifiers, row.virtualKey);
     }
 }
 

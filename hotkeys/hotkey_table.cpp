@@ -41,6 +41,10 @@ const HotkeyEntry hotkeyTable[HOTKEY_COUNT] = {
     {"My Hotkey22", &hkGet0, CTRL, 0x30, GET, 0},
 };
 
+bool actsOncePerPress(HotkeyAction action) {
+    return action == HotkeyAction::TogglePad || action == HotkeyAction::ToggleWindow;
+}
+
 std::string hotkeyAtomName(const char* baseName, unsigned hour, unsigned minute,
                            unsigned second, unsigned milliseconds) {
     int64_t ms = int64_t(hour) * 3600000 + int64_t(minute) * 60000 + int64_t(second) * 1000 +

@@ -6,6 +6,7 @@
 
 constexpr uint32_t HOTKEY_MOD_ALT = 0x0001;
 constexpr uint32_t HOTKEY_MOD_CONTROL = 0x0002;
+constexpr uint32_t HOTKEY_MOD_NOREPEAT = 0x4000;
 
 enum class HotkeyAction {
     TogglePad,
@@ -31,6 +32,10 @@ constexpr int HOTKEY_COUNT = 24;
 extern uint32_t hkPad, hkExit, hkToggleWindow, hkHelp;
 extern uint32_t hkSet1, hkSet2, hkSet3, hkSet4, hkSet5, hkSet6, hkSet7, hkSet8, hkSet9, hkSet0;
 extern uint32_t hkGet1, hkGet2, hkGet3, hkGet4, hkGet5, hkGet6, hkGet7, hkGet8, hkGet9, hkGet0;
+
+// The two toggles (the pad and the main window): a held key toggles once,
+// where every other row acts again at each of its repeats.
+bool actsOncePerPress(HotkeyAction action);
 
 // In registration (and release) order.
 extern const HotkeyEntry hotkeyTable[HOTKEY_COUNT];

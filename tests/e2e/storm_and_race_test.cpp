@@ -38,6 +38,23 @@ std::vector<INPUT> heldDown(WORD modifier, WORD k, int repeats) {
     return inputs;
 }
 
+// The combination held down: pressed, repeated after a keyboard's delay
+// (550 ms) and then at its rate (33 ms) `repeats` times, released. Wine
+// takes the modifiers from X again when a window hides or takes the focus,
+// and X never saw the injected modifier: so it goes down again with each
+// repeat, as a held key's state stays down.
+void holdChord(WORD modifier, WORD k, int repeats) {
+    const ULONGLONG pressed = GetTickCount64();
+    sendBurst({key(modifier, false), key(k, false)});
+    for (int i = 0; i < repeats; ++i) {
+        const ULONGLONG next = pressed + 550 + 33ull * i;
+        // The keyboard's timing, not a wait for the program.
+        waitUntil([&] { return GetTickCount64() >= next; }, 1000);
+        sendBurst({key(modifier, false), key(k, false)});
+    }
+    sendBurst({key(k, true), key(modifier, true)});
+}
+
 }  // namespace
 
 class StormTest : public AppTest {
@@ -131,6 +148,48 @@ TEST_F(StormTest, PadToggledSixTimesInOneBurstEndsClosedWithAnEmptyText) {
     // And the pad still opens normally afterwards.
     pressCtrl('C');
     ASSERT_TRUE(waitUntil([&] { return app.pads().size() == 1; })) << describeWindows(app.pid());
+    expectCleanEnd();
+}
+
+// A held toggle acts once per press. Windows drops the repeats of a hotkey
+// registered with MOD_NOREPEAT, but Wine ignores the flag: here the
+// program's own guard is what passes these. Memory 9's store is the barrier:
+// a hotkey is handled after every one pressed before it.
+TEST_F(StormTest, HeldCtrlCOpensThePadOnceAndTheClipboardKeepsWhatWasCopied) {
+    // Each repeat used to toggle: the first one finished the pad just opened,
+    // with an empty text over what the user had copied.
+    ASSERT_TRUE(setClipboardText("keep me"));
+    const DWORD before = clipboardSequence();
+    holdChord(VK_CONTROL, 'C', 4);
+    pressAlt('9');
+    ASSERT_TRUE(waitUntil([&] { return !app.text(1027).empty(); })) << describeWindows(app.pid());
+    EXPECT_EQ(app.text(1027), sizeLabel(7));
+    EXPECT_EQ(clipboardSequence(), before) << "the clipboard was written";
+    EXPECT_EQ(clipboardText().value_or("<none>"), "keep me");
+    ASSERT_EQ(app.pads().size(), 1u) << describeWindows(app.pid());
+    HWND pad = app.pad();
+    // The next press, however soon after the release, finishes it.
+    DWORD_PTR r = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(GetDlgItem(pad, 1001), WM_SETTEXT, 0,
+                                    reinterpret_cast<LPARAM>(L"typed in the pad"), SMTO_ABORTIFHUNG, 5000, &r));
+    pressCtrl('C');
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(pad); })) << describeWindows(app.pid());
+    EXPECT_TRUE(waitClipboardChange(before));
+    EXPECT_EQ(clipboardText().value_or("<none>"), "typed in the pad");
+    expectAliveAndAlone();
+    expectCleanEnd();
+}
+
+// Three repeats: a toggle at each would leave the table shown.
+TEST_F(StormTest, HeldAltVHidesTheTableOnce) {
+    ASSERT_TRUE(setClipboardText("barrier"));
+    holdChord(VK_MENU, 'V', 3);
+    pressAlt('9');
+    ASSERT_TRUE(waitUntil([&] { return !app.text(1027).empty(); })) << describeWindows(app.pid());
+    EXPECT_FALSE(IsWindowVisible(app.main()));
+    pressAlt('V');
+    EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(app.main()) != FALSE; }));
+    expectAliveAndAlone();
     expectCleanEnd();
 }
 

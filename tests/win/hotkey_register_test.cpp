@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "hotkeys/hotkey_register.h"
 #include "hotkeys/hotkey_table.h"
@@ -180,6 +181,54 @@ TEST_F(HotkeyRegisterTest, ReleaseFreesEveryCombinationAndDeletesTheAtoms) {
         char name[256];
         EXPECT_EQ(GlobalGetAtomNameA(static_cast<ATOM>(saved[i]), name, sizeof name), 0u)
             << "atom still there: " << name;
+    }
+}
+
+// What a stand-in for RegisterHotKey was asked, and whether it refuses
+// MOD_NOREPEAT as Windows before 7 does; everything else it passes on.
+struct Registration {
+    int id;
+    UINT modifiers;
+    UINT vk;
+};
+std::vector<Registration> registrations;
+bool refuseNoRepeat;
+
+BOOL WINAPI recordingRegisterHotKey(HWND window, int id, UINT modifiers, UINT vk) {
+    registrations.push_back({id, modifiers, vk});
+    if (refuseNoRepeat && (modifiers & MOD_NOREPEAT)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return RegisterHotKey(window, id, modifiers, vk);
+}
+
+TEST_F(HotkeyRegisterTest, TogglesAskForNoRepeatAndGoWithoutItWhereTheSystemRefusesIt) {
+    for (bool refuse : {false, true}) {
+        SCOPED_TRACE(refuse ? "MOD_NOREPEAT refused" : "MOD_NOREPEAT accepted");
+        registrations.clear();
+        refuseNoRepeat = refuse;
+        registerHotkeys(owner, recordingRegisterHotKey);
+        registered = true;
+        size_t call = 0;
+        for (const HotkeyEntry& row : hotkeyTable) {
+            SCOPED_TRACE(row.baseName);
+            const bool toggle = row.id == &hkPad || row.id == &hkToggleWindow;
+            ASSERT_LT(call, registrations.size());
+            EXPECT_EQ(registrations[call].id, static_cast<int>(*row.id));
+            EXPECT_EQ(registrations[call].vk, row.virtualKey);
+            EXPECT_EQ(registrations[call].modifiers, row.modifiers | (toggle ? MOD_NOREPEAT : 0));
+            ++call;
+            if (toggle && refuse) {
+                ASSERT_LT(call, registrations.size());
+                EXPECT_EQ(registrations[call].id, static_cast<int>(*row.id));
+                EXPECT_EQ(registrations[call].modifiers, row.modifiers);
+                ++call;
+            }
+            EXPECT_FALSE(combinationFree(row)) << "combination not held";
+        }
+        EXPECT_EQ(call, registrations.size());
+        releaseAll();
     }
 }
 
