@@ -174,9 +174,10 @@ bool ownerAnswers() {
     HWND owner = GetClipboardOwner();
     if (!owner) return true;
     DWORD_PTR result = 0;
-    return SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, OWNER_WAIT_MS,
-                               &result) ||
-           !IsWindow(owner);
+    const bool replied = SendMessageTimeoutW(owner, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG,
+                                             OWNER_WAIT_MS, &result) != 0;
+    const DWORD error = replied ? 0 : GetLastError();
+    return ownerCountsAsAnswering(replied, error, replied || IsWindow(owner));
 }
 
 void writeOnWorker() {
@@ -297,6 +298,10 @@ HGLOBAL blockWith(UINT flags, const void* data, size_t size, size_t zeros) {
 }
 
 }  // namespace
+
+bool ownerCountsAsAnswering(bool replied, unsigned long error, bool ownerExists) {
+    return replied || error == ERROR_ACCESS_DENIED || !ownerExists;
+}
 
 std::optional<ClipboardText> readClipboardText(size_t maxBytes, size_t maxUnits) {
     if (!exchangeFree()) return std::nullopt;

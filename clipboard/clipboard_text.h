@@ -39,3 +39,11 @@ std::optional<ClipboardText> readClipboardText(size_t maxBytes = static_cast<siz
 // be prepared, or the clipboard refused them.
 bool writeClipboardText(std::string_view bytes, std::u16string_view units = {},
                         uint32_t locale = 0);
+
+// Whether the clipboard's owner counts as answering, from what a bounded
+// WM_NULL to it gave: `replied`, else the error. A program of higher
+// integrity (an elevated console, an installer) may have that message
+// refused with ERROR_ACCESS_DENIED; it is no sign of a hang, and the
+// emptying the write goes on to is the system's own message, which is never
+// refused. An owner window that is gone cannot hold anything up.
+bool ownerCountsAsAnswering(bool replied, unsigned long error, bool ownerExists);

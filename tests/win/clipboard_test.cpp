@@ -467,6 +467,16 @@ TEST_F(ClipboardTest, AWriteGivenUpBeforeItOpensTheClipboardNeverHappens) {
     EXPECT_EQ(readOnceFree(), "late") << "the given-up write went through later";
 }
 
+// Only a real hang counts against the owner. Integrity levels (a program run
+// elevated) can refuse the question outright, which Wine cannot show.
+TEST(OwnerCheck, RefusalByIntegrityLevelOrAVanishedOwnerIsNoHang) {
+    EXPECT_TRUE(ownerCountsAsAnswering(true, 0, true));
+    EXPECT_FALSE(ownerCountsAsAnswering(false, ERROR_TIMEOUT, true));
+    EXPECT_FALSE(ownerCountsAsAnswering(false, 0, true));  // timed out, as older systems say it
+    EXPECT_TRUE(ownerCountsAsAnswering(false, ERROR_ACCESS_DENIED, true));
+    EXPECT_TRUE(ownerCountsAsAnswering(false, ERROR_TIMEOUT, false));
+}
+
 // ---------------------------------------------------------------------------
 // A clipboard held open elsewhere: reads give nothing, writes change nothing.
 
