@@ -2,6 +2,8 @@
 
 #include "hotkeys/hotkey_table.h"
 
+static_assert(HOTKEY_MOD_NOREPEAT == MOD_NOREPEAT, "the table's flag is the system's");
+
 namespace {
 HWND registeredWindow;
 }  // namespace

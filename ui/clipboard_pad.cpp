@@ -17,7 +17,8 @@ INT_PTR openClipboardPad() {
     HWND box = addControl(padWindow, IDC_PAD_TEXT, "EDIT", "", 0, 0, 200, 120, PAD_TEXT_STYLE,
                           PAD_TEXT_EXSTYLE);
     // Whatever script the user types or pastes is drawn, not the missing glyph.
-    if (box && padTextFont) SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(padTextFont), FALSE);
+    if (box && padTextFont)
+        SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(padTextFont), FALSE);
     INT_PTR result = 0;
     return showDialogModal(padWindow, padCallback, &result);
 }
