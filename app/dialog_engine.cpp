@@ -352,7 +352,10 @@ void endDialog(HWND dialog, INT_PTR result) {
 }
 
 void setControlText(HWND dialog, int id, const char* text) {
-    SetWindowTextW(controlOf(dialog, id), ansiToWide(text).c_str());
+    // A short text (a size label, at every store) is converted on the stack.
+    wchar_t shortText[64];
+    int n = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, shortText, 64);
+    SetWindowTextW(controlOf(dialog, id), n > 0 ? shortText : ansiToWide(text).c_str());
 }
 
 void setControlTextW(HWND dialog, int id, const wchar_t* text) {

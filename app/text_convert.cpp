@@ -38,14 +38,12 @@ size_t encodeAnsi(uint32_t codePage, const char16_t* units, size_t count, char* 
     return n > 0 ? static_cast<size_t>(n) : ANSI_ENCODE_FAILED;
 }
 
-std::wstring decodeAnsi(uint32_t codePage, const char* bytes, size_t count) {
-    if (!bytes || count == 0 || count > INT_MAX) return std::wstring();
-    // No code page gives more UTF-16 units than it has bytes. 0 is CP_ACP.
-    std::wstring wide(count, L'\0');
+size_t decodeAnsi(uint32_t codePage, const char* bytes, size_t count, char16_t* out, size_t room) {
+    if (count == 0 || count > INT_MAX || room == 0) return 0;
+    int roomUnits = room > INT_MAX ? INT_MAX : static_cast<int>(room);
     int n = MultiByteToWideChar(codePage, MB_PRECOMPOSED, bytes, static_cast<int>(count),
-                                &wide[0], static_cast<int>(count));
-    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return wide;
+                                asWide(out), roomUnits);
+    return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
 namespace {

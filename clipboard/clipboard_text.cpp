@@ -36,12 +36,11 @@ struct Exchange {
     CONDITION_VARIABLE requested, finished;
     ExchangeState state;
     bool write;
-    // A read: the bounds, and the text found, in buffers reused each time.
-    size_t maxBytes, maxUnits;
+    // A read: the caller's storage and its room, and what was found there.
     char* bytes;
-    size_t byteCount, byteRoom;
+    size_t byteRoom, byteCount;
     char16_t* units;
-    size_t unitCount, unitRoom;
+    size_t unitRoom, unitCount;
     uint32_t locale;
     // A write: the blocks prepared by the caller; whatever the clipboard does
     // not take is freed by the worker.
@@ -66,19 +65,6 @@ bool openClipboardPatiently() {
     }
 }
 
-// Makes room for `count` elements of `size` bytes in a buffer kept between
-// exchanges. False when no memory can be had.
-bool makeRoom(void*& buffer, size_t& room, size_t count, size_t size) {
-    if (count <= room) return true;
-    if (count > static_cast<size_t>(-1) / size) return false;
-    void* grown = buffer ? HeapReAlloc(GetProcessHeap(), 0, buffer, count * size)
-                         : HeapAlloc(GetProcessHeap(), 0, count * size);
-    if (!grown) return false;
-    buffer = grown;
-    room = count;
-    return true;
-}
-
 size_t lengthWithin(const char* p, size_t n) {
     const void* nul = n ? std::memchr(p, '\0', n) : nullptr;
     return nul ? static_cast<size_t>(static_cast<const char*>(nul) - p) : n;
@@ -90,23 +76,19 @@ size_t lengthWithin(const char16_t* p, size_t n) {
     return length;
 }
 
-// Copies a locked block of text units up to its first zero unit, never past
-// the block's end (another program may hand over a block without one), and
-// at most `limit` units of it.
+// Copies a locked block of text units into `out` up to its first zero unit,
+// never past the block's end (another program may hand over a block without
+// one), and at most `room` units of it.
 template <typename Unit>
-bool copyBlock(HANDLE h, size_t limit, Unit*& buffer, size_t& room, size_t& count) {
+bool copyBlock(HANDLE h, Unit* out, size_t room, size_t& count) {
     const Unit* p = h ? static_cast<const Unit*>(GlobalLock(h)) : nullptr;
     if (!p) return false;
     size_t n = GlobalSize(h) / sizeof(Unit);
-    if (n > limit) n = limit;
-    size_t length = lengthWithin(p, n);
-    void* raw = buffer;
-    bool copied = makeRoom(raw, room, length ? length : 1, sizeof(Unit));
-    buffer = static_cast<Unit*>(raw);
-    if (copied && length) std::memcpy(buffer, p, length * sizeof(Unit));
+    if (n > room) n = room;
+    count = lengthWithin(p, n);
+    if (count) std::memcpy(out, p, count * sizeof(Unit));
     GlobalUnlock(h);
-    count = copied ? length : 0;
-    return copied;
+    return true;
 }
 
 // The LCID at the start of a CF_LOCALE block; 0 for none, or for a block
@@ -135,10 +117,9 @@ void readOnWorker() {
         x.ok = !IsClipboardFormatAvailable(CF_TEXT);
     } else {
         // The exact form is a bonus.
-        x.ok = copyBlock(text, x.maxBytes, x.bytes, x.byteRoom, x.byteCount);
+        x.ok = copyBlock(text, x.bytes, x.byteRoom, x.byteCount);
         if (x.ok && stateNow() != ABANDONED &&
-            !copyBlock(GetClipboardData(CF_UNICODETEXT), x.maxUnits, x.units, x.unitRoom,
-                       x.unitCount))
+            !copyBlock(GetClipboardData(CF_UNICODETEXT), x.units, x.unitRoom, x.unitCount))
             x.unitCount = 0;
         if (x.ok && stateNow() != ABANDONED) x.locale = localeOf(GetClipboardData(CF_LOCALE));
     }
@@ -303,15 +284,17 @@ bool ownerCountsAsAnswering(bool replied, unsigned long error, bool ownerExists)
     return replied || error == ERROR_ACCESS_DENIED || !ownerExists;
 }
 
-std::optional<ClipboardText> readClipboardText(size_t maxBytes, size_t maxUnits) {
+std::optional<ClipboardText> readClipboardText(char* bytes, size_t byteRoom, char16_t* units,
+                                               size_t unitRoom) {
     if (!exchangeFree()) return std::nullopt;
-    exchange->write = false;
-    exchange->maxBytes = maxBytes;
-    exchange->maxUnits = maxUnits;
-    if (!runExchange() || !exchange->ok) return std::nullopt;
-    return ClipboardText{std::string_view(exchange->bytes, exchange->byteCount),
-                         std::u16string_view(exchange->units, exchange->unitCount),
-                         exchange->locale};
+    Exchange& x = *exchange;
+    x.write = false;
+    x.bytes = bytes;
+    x.byteRoom = byteRoom;
+    x.units = units;
+    x.unitRoom = unitRoom;
+    if (!runExchange() || !x.ok) return std::nullopt;
+    return ClipboardText{x.byteCount, x.unitCount, x.locale};
 }
 
 bool writeClipboardText(std::string_view bytes, std::u16string_view units, uint32_t locale) {

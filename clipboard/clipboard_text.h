@@ -13,21 +13,27 @@
 #include <optional>
 #include <string_view>
 
-// What one read found. Both views stay valid until the next exchange.
+// What one read found, in the caller's storage: CF_TEXT up to its first NUL
+// (none without text), CF_UNICODETEXT up to its first NUL (none when absent
+// or out of reach), and CF_LOCALE's LCID (0 when absent or too short).
 struct ClipboardText {
-    std::string_view bytes;      // CF_TEXT up to its first NUL; empty without text
-    std::u16string_view units;   // CF_UNICODETEXT up to its first NUL; empty when
-                                 // absent or out of reach
-    uint32_t locale = 0;         // CF_LOCALE's LCID; 0 when absent or too short
+    size_t byteCount;
+    size_t unitCount;
+    uint32_t locale;
 };
 
-// Reads both forms and the locale in one open of the clipboard: the text up to its first NUL,
-// never past the end of its block, and at most maxBytes bytes and maxUnits
-// units of it. Nothing when the text could not be read in time: the clipboard
+// Reads both forms and the locale in one open of the clipboard, each text
+// straight from the clipboard's block into `bytes` (at most `byteRoom`) and
+// `units` (at most `unitRoom`): up to its first NUL, never past the end of
+// its block. Nothing when the text could not be read in time: the clipboard
 // stayed busy, its owner did not answer, or it offers text whose data cannot
 // be reached.
-std::optional<ClipboardText> readClipboardText(size_t maxBytes = static_cast<size_t>(-1),
-                                               size_t maxUnits = static_cast<size_t>(-1));
+//
+// A read that was given up on may still be writing into that storage: until
+// it ends every exchange is refused, and the storage must be neither freed
+// nor used for anything else.
+std::optional<ClipboardText> readClipboardText(char* bytes, size_t byteRoom, char16_t* units,
+                                               size_t unitRoom);
 
 // Replaces every format on the clipboard, in one emptying of it, with
 // CF_UNICODETEXT holding `units` (when not empty), CF_TEXT holding `bytes`,

@@ -11,9 +11,3 @@ void* allocateBankStorage(size_t bytes) {
 void releaseBankStorage(void* block) {
     if (block) VirtualFree(block, 0, MEM_RELEASE);
 }
-
-void* allocateTextStorage(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
-
-void releaseTextStorage(void* block) {
-    if (block) HeapFree(GetProcessHeap(), 0, block);
-}

@@ -8,17 +8,28 @@
 
 namespace {
 
+constexpr int SLOT_COUNT = MEMORY_COUNT + 1;
+// A slot holds a memory's bytes, then its units: all that a read takes, and
+// a terminator. Slots and their units start on pages of their own, so a
+// short text makes two pages resident and no more.
+constexpr size_t SLOT_UNITS = MEMORY_CAPACITY + 1;
+constexpr size_t PAGE_BYTES = 4096;
+constexpr size_t SLOT_SIZE =
+    (MEMORY_CAPACITY + SLOT_UNITS * sizeof(char16_t) + PAGE_BYTES - 1) / PAGE_BYTES * PAGE_BYTES;
+
 bool validDigit(int d) { return d >= 0 && d < MEMORY_COUNT; }
 
-char* bufferOf(const MemoryBank& bank, int d) {
-    if (!bank.buffers || !validDigit(d)) return nullptr;
-    return bank.buffers + static_cast<size_t>(d) * MEMORY_CAPACITY;
+char* slotBytes(const MemoryBank& bank, int s) {
+    return bank.storage + static_cast<size_t>(s) * SLOT_SIZE;
 }
 
-void dropExactText(MemoryBank& bank, int d) {
-    releaseTextStorage(bank.exact[d]);
-    bank.exact[d] = nullptr;
-    bank.exactLength[d] = 0;
+char16_t* slotUnits(const MemoryBank& bank, int s) {
+    return reinterpret_cast<char16_t*>(slotBytes(bank, s) + MEMORY_CAPACITY);
+}
+
+char* bufferOf(const MemoryBank& bank, int d) {
+    if (!bank.storage || !validDigit(d)) return nullptr;
+    return slotBytes(bank, bank.slot[d]);
 }
 
 bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
@@ -54,16 +65,17 @@ constexpr size_t CHUNK_UNITS = 256;
 
 // How many leading units of `exact` convert in `codePage` to exactly `kept`,
 // never ending between the halves of a pair; with `whole`, all of them must.
+// The first `same` of them are ASCII and equal to the bytes beside them.
 // Without `whole` the kept bytes were cut, and may end in the leading part
 // of a character's conversion (a lead byte): that character is left out. A
 // long text is converted a chunk at a time, so a disagreement is found
 // without a copy of the whole conversion, and where the bytes were cut, the
 // cut is found inside one chunk only.
-size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whole,
+size_t agreeingUnits(std::string_view kept, std::u16string_view exact, size_t same, bool whole,
                      uint32_t codePage, AnsiEncoder encode) {
     char out[CHUNK_UNITS * 4];
-    size_t pos = 0;  // in kept
-    size_t i = 0;    // in exact
+    size_t pos = same;  // in kept
+    size_t i = same;    // in exact
     const size_t n = kept.size();
     const size_t m = exact.size();
     while (i < m && pos < n) {
@@ -71,10 +83,10 @@ size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whol
         if (end < m && pairAt(exact, end - 1)) --end;
         // ASCII is itself in every ANSI code page: most text needs no call.
         const size_t run = end - i < n - pos ? end - i : n - pos;
-        const size_t same = sameAsciiPrefix(exact.data() + i, kept.data() + pos, run);
-        i += same;
-        pos += same;
-        if (same < run && exact[i] < 0x80) return NO_AGREEMENT;
+        const size_t ascii = sameAsciiPrefix(exact.data() + i, kept.data() + pos, run);
+        i += ascii;
+        pos += ascii;
+        if (ascii < run && exact[i] < 0x80) return NO_AGREEMENT;
         if (i == end || pos == n) continue;
         size_t got = encode(codePage, exact.data() + i, end - i, out, sizeof out);
         if (got == ANSI_ENCODE_FAILED) return NO_AGREEMENT;
@@ -103,16 +115,14 @@ size_t agreeingUnits(std::string_view kept, std::u16string_view exact, bool whol
     return i;
 }
 
-// Keeps the bytes and their percentages; true when they were cut.
-bool keepBytes(MemoryBank& bank, int d, char* buffer, std::string_view text) {
-    dropExactText(bank, d);
-    bank.locale[d] = TextLocale();
-
-    size_t nul = text.find('\0');
-    size_t n = nul == std::string_view::npos ? text.size() : nul;
+// Keeps memory d's first `count` bytes, up to their first NUL, where they
+// are, and their percentages; true when they were cut.
+bool keepBytes(MemoryBank& bank, int d, size_t count) {
+    char* buffer = bufferOf(bank, d);
+    const void* nul = count ? std::memchr(buffer, '\0', count) : nullptr;
+    size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : count;
     const bool cut = n > MEMORY_TEXT_MAX;
     if (cut) n = MEMORY_TEXT_MAX;
-    if (n) std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
     bank.size[d] = n;
 
@@ -124,65 +134,89 @@ bool keepBytes(MemoryBank& bank, int d, char* buffer, std::string_view text) {
     return cut;
 }
 
-// The exact text, when one of the locales says what the bytes say; then the
-// memory's locale is that one.
-void keepExactText(MemoryBank& bank, int d, std::u16string_view exact, bool bytesCut,
-                   const TextLocale& clipboard, const TextLocale& system, AnsiEncoder encode) {
+// The text memory d stands for: the first `count` units beside its bytes
+// when one of the locales says what the bytes say (then the memory's locale
+// is that one), else the bytes decoded in place of them.
+void keepText(MemoryBank& bank, int d, size_t count, bool bytesCut, const TextLocale& clipboard,
+              const TextLocale& system, AnsiEncoder encode, AnsiDecoder decode) {
     bank.locale[d] = clipboard.codePage ? clipboard : system;
-    size_t nul = exact.find(u'\0');
-    if (nul != std::u16string_view::npos) exact = exact.substr(0, nul);
-    if (exact.empty() || !encode || bank.size[d] == 0) return;
+    char16_t* units = slotUnits(bank, bank.slot[d]);
     std::string_view kept(bufferOf(bank, d), bank.size[d]);
-    const TextLocale* tried[2] = {&clipboard, &system};
-    size_t units = NO_AGREEMENT;
-    for (int t = 0; t < 2 && units == NO_AGREEMENT; ++t) {
-        const TextLocale& locale = *tried[t];
-        if (!locale.codePage || (t == 1 && locale.codePage == clipboard.codePage)) continue;
-        units = agreeingUnits(kept, exact, !bytesCut, locale.codePage, encode);
-        if (units != NO_AGREEMENT) bank.locale[d] = locale;
+    // ASCII is itself in every ANSI code page, and the kept bytes hold no
+    // NUL: units equal to them agree in any locale and hold none either, so
+    // most text is looked at once.
+    const size_t same =
+        sameAsciiPrefix(units, kept.data(), count < kept.size() ? count : kept.size());
+    std::u16string_view exact(units, count);
+    size_t nul = exact.find(u'\0', same);
+    if (nul != std::u16string_view::npos) exact = exact.substr(0, nul);
+    size_t agreed = NO_AGREEMENT;
+    if (!exact.empty() && encode && !kept.empty()) {
+        const TextLocale* tried[2] = {&clipboard, &system};
+        for (int t = 0; t < 2 && agreed == NO_AGREEMENT; ++t) {
+            const TextLocale& locale = *tried[t];
+            if (!locale.codePage || (t == 1 && locale.codePage == clipboard.codePage)) continue;
+            agreed = agreeingUnits(kept, exact, same, !bytesCut, locale.codePage, encode);
+            if (agreed != NO_AGREEMENT) bank.locale[d] = locale;
+        }
     }
-    if (units == NO_AGREEMENT || units == 0) return;
-    auto* copy = static_cast<char16_t*>(allocateTextStorage((units + 1) * sizeof(char16_t)));
-    if (!copy) return;  // the bytes are kept; only the copy is lost
-    std::memcpy(copy, exact.data(), units * sizeof(char16_t));
-    copy[units] = u'\0';
-    bank.exact[d] = copy;
-    bank.exactLength[d] = units;
+    bank.exact[d] = agreed != NO_AGREEMENT && agreed != 0;
+    size_t n = agreed;
+    if (!bank.exact[d])
+        n = decode && !kept.empty()
+                ? decode(bank.locale[d].codePage, kept.data(), kept.size(), units, SLOT_UNITS - 1)
+                : 0;
+    if (n) units[n] = u'\0';
+    bank.unitCount[d] = n;
 }
 
 }  // namespace
 
 void createMemoryBank(MemoryBank& bank) {
     releaseMemoryBank(bank);
-    bank.buffers = static_cast<char*>(allocateBankStorage(MEMORY_COUNT * MEMORY_CAPACITY));
+    bank.storage = static_cast<char*>(allocateBankStorage(SLOT_COUNT * SLOT_SIZE));
 }
 
 void releaseMemoryBank(MemoryBank& bank) {
-    releaseBankStorage(bank.buffers);
-    bank.buffers = nullptr;
+    releaseBankStorage(bank.storage);
+    bank.storage = nullptr;
     for (int d = 0; d < MEMORY_COUNT; ++d) {
-        dropExactText(bank, d);
+        bank.slot[d] = d;
+        bank.exact[d] = false;
+        bank.unitCount[d] = 0;
         bank.locale[d] = TextLocale();
         bank.size[d] = 0;
         bank.percent[d] = 0;
     }
+    bank.spare = MEMORY_COUNT;
     bank.overall = 0;
 }
 
-void storeMemory(MemoryBank& bank, int d, std::string_view text, std::u16string_view exact,
-                 const TextLocale& clipboard, const TextLocale& system, AnsiEncoder encode) {
-    char* buffer = bufferOf(bank, d);
-    if (!buffer) return;
-    const bool cut = keepBytes(bank, d, buffer, text);
-    keepExactText(bank, d, exact, cut, clipboard, system, encode);
+SpareText spareText(MemoryBank& bank) {
+    if (!bank.storage) return SpareText{nullptr, nullptr};
+    return SpareText{slotBytes(bank, bank.spare), slotUnits(bank, bank.spare)};
 }
 
-void storeMemory(MemoryBank& bank, int d, std::string_view text) {
-    char* buffer = bufferOf(bank, d);
-    if (buffer) keepBytes(bank, d, buffer, text);
+void storeSpare(MemoryBank& bank, int d, size_t byteCount, size_t unitCount,
+                const TextLocale& clipboard, const TextLocale& system, AnsiEncoder encode,
+                AnsiDecoder decode) {
+    if (!bank.storage || !validDigit(d)) return;
+    if (byteCount > MEMORY_CAPACITY) byteCount = MEMORY_CAPACITY;
+    if (unitCount > MEMORY_CAPACITY) unitCount = MEMORY_CAPACITY;
+    const int filled = bank.spare;
+    bank.spare = bank.slot[d];
+    bank.slot[d] = filled;
+    const bool cut = keepBytes(bank, d, byteCount);
+    keepText(bank, d, unitCount, cut, clipboard, system, encode, decode);
 }
 
-void clearMemory(MemoryBank& bank, int d) { storeMemory(bank, d, std::string_view()); }
+void clearMemory(MemoryBank& bank, int d) {
+    if (!bufferOf(bank, d)) return;
+    keepBytes(bank, d, 0);
+    bank.exact[d] = false;
+    bank.unitCount[d] = 0;
+    bank.locale[d] = TextLocale();
+}
 
 const char* memoryText(const MemoryBank& bank, int d) {
     const char* buffer = bufferOf(bank, d);
@@ -195,9 +229,14 @@ size_t memorySize(const MemoryBank& bank, int d) {
 
 bool isMemoryEmpty(const MemoryBank& bank, int d) { return memorySize(bank, d) == 0; }
 
+std::u16string_view memoryUnicodeText(const MemoryBank& bank, int d) {
+    if (!bufferOf(bank, d) || !bank.unitCount[d]) return u"";
+    return std::u16string_view(slotUnits(bank, bank.slot[d]), bank.unitCount[d]);
+}
+
 std::u16string_view memoryExactText(const MemoryBank& bank, int d) {
     if (!bufferOf(bank, d) || !bank.exact[d]) return std::u16string_view();
-    return std::u16string_view(bank.exact[d], bank.exactLength[d]);
+    return memoryUnicodeText(bank, d);
 }
 
 TextLocale memoryLocale(const MemoryBank& bank, int d) {

@@ -1,12 +1,17 @@
 // libFuzzer target: random store / clear / re-create sequences on the real
 // MemoryBank, checked after every step against a small reference model.
 //
+// Every store goes as the clipboard bridge makes it: at most 65,536 bytes and
+// 65,536 units put in the bank's spare, then kept by a memory. Between stores
+// a read that was given up on may write anything into the spare.
+//
 // The model is written from the bank's documented rules, not from its code:
 //   - a stored text is cut before its first NUL, then to its first 65,535 bytes;
 //   - percent(d) = size * 100 / 65,536, truncating;
 //   - overall = (sum of the ten percents) / 10, truncating;
 //   - the size label is a blank, the size in decimal, then " bytes";
-//   - a memory that was not named by the operation keeps its text;
+//   - a memory that was not named by the operation keeps its text, whatever
+//     was written into the spare;
 //   - a memory keeps an exact UTF-16 text only from a store that offers one,
 //     cut at its first NUL, with the clipboard's locale and the system's:
 //     in the clipboard's code page (when it has one), else in the system's
@@ -16,8 +21,10 @@
 //     less a trailing part that is a proper leading part of the next
 //     character's conversion; an empty prefix is none;
 //   - the memory's locale is the one whose code page agreed, else the
-//     clipboard's when it has a code page, else the system's; a store of
-//     bytes alone, a clear and a re-create leave none (0, 0).
+//     clipboard's when it has a code page, else the system's; a clear and a
+//     re-create leave none (0, 0);
+//   - the memory stands for its exact text, else for its bytes decoded in its
+//     locale's code page (empty after a clear or a re-create).
 // It deliberately spells out 65,535 and 65,536 instead of using the header's
 // constants, so that a wrong constant is caught too.
 //
@@ -93,41 +100,40 @@ size_t agreeingPrefix(std::u16string_view u, const std::string& kept, bool cut, 
 struct Model {
     std::string text[10];
     std::u16string exact[10];
+    std::u16string shown[10];  // what the memory stands for
     TextLocale locale[10];
 
     void reset() {
-        for (auto& t : text) t.clear();
-        for (auto& u : exact) u.clear();
-        for (auto& l : locale) l = TextLocale();
+        for (int d = 0; d < 10; ++d) clear(d);
     }
-    // Returns whether the bytes were cut at 65,535.
-    bool store(int d, std::string_view s) {
+    void clear(int d) {
+        text[d].clear();
+        exact[d].clear();
+        shown[d].clear();
+        locale[d] = TextLocale();
+    }
+    void store(int d, std::string_view s, std::u16string_view u, TextLocale clipboard,
+               TextLocale system) {
         const void* nul = s.empty() ? nullptr : std::memchr(s.data(), 0, s.size());
         size_t n = nul ? size_t(static_cast<const char*>(nul) - s.data()) : s.size();
         bool cut = n > 65535;
         if (cut) n = 65535;
+        clear(d);
         text[d].assign(s.data(), n);
-        exact[d].clear();
-        locale[d] = TextLocale();
-        return cut;
-    }
-    void storeExact(int d, std::string_view s, std::u16string_view u, TextLocale clipboard,
-                    TextLocale system) {
-        bool cut = store(d, s);
         locale[d] = clipboard.codePage ? clipboard : system;
-        size_t nul = u.find(u'\0');
-        if (nul != std::u16string_view::npos) u = u.substr(0, nul);
-        if (text[d].empty() || u.empty()) return;
+        size_t end = u.find(u'\0');
+        if (end != std::u16string_view::npos) u = u.substr(0, end);
         TextLocale tried[2] = {clipboard, system};
-        for (int t = 0; t < 2; ++t) {
+        for (int t = 0; t < 2 && !text[d].empty() && !u.empty(); ++t) {
             if (!tried[t].codePage) continue;
             if (t == 1 && tried[1].codePage == clipboard.codePage) continue;
             size_t units = agreeingPrefix(u, text[d], cut, tried[t].codePage);
             if (units == NO_PREFIX || units == 0) continue;
             exact[d].assign(u.substr(0, units));
             locale[d] = tried[t];
-            return;
+            break;
         }
+        shown[d] = exact[d].empty() ? fakeUnicodeOf(text[d], locale[d].codePage) : exact[d];
     }
     int32_t percent(int d) const { return int32_t(text[d].size()) * 100 / 65536; }
     int32_t overall() const {
@@ -155,6 +161,13 @@ struct Model {
 
 std::string num(long long v) { return std::to_string(v); }
 
+// A library comparison: the element-by-element one, traced, would cost more
+// than the code under test.
+bool sameUnits(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
+}
+
 void compareAll(const MemoryBank& bank, const Model& model, int step) {
     for (int d = 0; d < 10; ++d) {
         const std::string& want = model.text[d];
@@ -175,11 +188,24 @@ void compareAll(const MemoryBank& bank, const Model& model, int step) {
         if (memoryPercent(bank, d) != model.percent(d))
             differs(step, d, "memoryPercent", num(model.percent(d)), num(memoryPercent(bank, d)));
         std::u16string_view exact = memoryExactText(bank, d);
-        if (exact != model.exact[d])
+        if (!sameUnits(exact, model.exact[d]))
             differs(step, d, "memoryExactText", num(model.exact[d].size()) + " units",
                     num(exact.size()) + " units");
         if (!exact.empty() && exact.data()[exact.size()] != u'\0')
             differs(step, d, "memoryExactText terminator", "0", num(exact.data()[exact.size()]));
+        std::u16string_view shown = memoryUnicodeText(bank, d);
+        const std::u16string& wantShown = model.shown[d];
+        if (!sameUnits(shown, wantShown)) {
+            size_t i = 0;
+            while (i < shown.size() && i < wantShown.size() && shown[i] == wantShown[i]) ++i;
+            differs(step, d, "memoryUnicodeText",
+                    num(wantShown.size()) + " units, unit " + num(i) + " = " +
+                        num(i < wantShown.size() ? wantShown[i] : -1),
+                    num(shown.size()) + " units, unit " + num(i) + " = " +
+                        num(i < shown.size() ? shown[i] : -1));
+        }
+        if (shown.data()[shown.size()] != u'\0')
+            differs(step, d, "memoryUnicodeText terminator", "0", num(shown.data()[shown.size()]));
         TextLocale locale = memoryLocale(bank, d);
         if (!sameLocale(locale, model.locale[d]))
             differs(step, d, "memoryLocale",
@@ -239,6 +265,22 @@ std::string& scratch() {
 std::u16string& exactScratch() {
     static std::u16string s;
     return s;
+}
+
+// What the bridge reads for a memory, at most, of each form.
+constexpr size_t READ_ROOM = 65536;
+
+// A store as the bridge makes one: what it reads put in the spare, then kept.
+// The model is given the same text; the bank sees no more of it than that.
+void storeThroughSpare(MemoryBank& bank, Model& model, int d, std::string_view bytes,
+                       std::u16string_view units, TextLocale clipboard, TextLocale system) {
+    SpareText spare = spareText(bank);
+    const size_t n = bytes.size() < READ_ROOM ? bytes.size() : READ_ROOM;
+    const size_t m = units.size() < READ_ROOM ? units.size() : READ_ROOM;
+    if (n) std::memcpy(spare.bytes, bytes.data(), n);
+    if (m) std::memcpy(spare.units, units.data(), m * sizeof(char16_t));
+    storeSpare(bank, d, n, m, clipboard, system, fakeAnsi, fakeUnicode);
+    if (d >= 0 && d < 10) model.store(d, bytes.substr(0, n), units.substr(0, m), clipboard, system);
 }
 
 // Characters of every kind the conversions treat apart: plain, Latin-1, best
@@ -325,7 +367,7 @@ void runOne(Reader& in) {
 
     std::string& s = scratch();
     for (int step = 1; step <= MAX_OPS && !in.empty(); ++step) {
-        uint8_t kind = in.u8() % 9;
+        uint8_t kind = in.u8() % 10;
         int d = in.u8() % 10;
         uint32_t seed = uint32_t(step) << 16 | uint32_t(d) << 8;
         switch (kind) {
@@ -364,7 +406,7 @@ void runOne(Reader& in) {
             }
             case 5:  // clear
                 clearMemory(bank, d);
-                model.store(d, std::string_view());
+                model.clear(d);
                 compareAll(bank, model, step);
                 continue;
             case 6:  // the window initialised again: everything starts empty
@@ -393,8 +435,7 @@ void runOne(Reader& in) {
                         if (bytes.size() >= 65535) bytes[65534 - in.u8() % 4] ^= 0x21;
                         break;
                 }
-                storeMemory(bank, d, bytes, exactScratch(), clipboard, system, fakeAnsi);
-                model.storeExact(d, bytes, exactScratch(), clipboard, system);
+                storeThroughSpare(bank, model, d, bytes, exactScratch(), clipboard, system);
                 compareAll(bank, model, step);
                 continue;
             }
@@ -402,10 +443,11 @@ void runOne(Reader& in) {
                 static const int bad[] = {-1, 10, 11, -10, 100, INT32_MIN, INT32_MAX};
                 int b = bad[in.u8() % std::size(bad)];
                 fill(s, in.u8(), seed);
-                storeMemory(bank, b, s);
-                storeMemory(bank, b, s, u"abc", FAKE_RUSSIAN_LOCALE, FAKE_SYSTEM_LOCALE, fakeAnsi);
+                storeThroughSpare(bank, model, b, s, u"abc", FAKE_RUSSIAN_LOCALE,
+                                  FAKE_SYSTEM_LOCALE);
                 clearMemory(bank, b);
                 (void)memoryExactText(bank, b);
+                (void)memoryUnicodeText(bank, b);
                 (void)memoryLocale(bank, b);
                 (void)memoryText(bank, b);
                 (void)memorySize(bank, b);
@@ -414,9 +456,19 @@ void runOne(Reader& in) {
                 compareAll(bank, model, step);
                 continue;
             }
+            case 9: {  // a read given up on: anything in the spare, and no store
+                SpareText spare = spareText(bank);
+                const size_t n = (size_t(in.u16()) | size_t(in.u8() & 1) << 16) % (READ_ROOM + 1);
+                const size_t start = (size_t(seed | in.u8()) * 7919u) % (POOL_SIZE - 2 * n + 1);
+                std::memcpy(spare.bytes, pool() + start, n);
+                std::memcpy(spare.units, pool() + start, n * sizeof(char16_t));
+                compareAll(bank, model, step);
+                continue;
+            }
         }
-        storeMemory(bank, d, s);
-        model.store(d, s);
+        // Bytes alone, from a clipboard in one of the locales.
+        storeThroughSpare(bank, model, d, s, std::u16string_view(),
+                          clipboardLocale(uint8_t(step + d)), systemLocale(uint8_t(step)));
         compareAll(bank, model, step);
     }
     releaseMemoryBank(bank);

@@ -85,18 +85,22 @@ void showHelp(HWND mainWindow) {
 
 // A clipboard that cannot be read in time leaves the memory as it was:
 // losing a stored text to another program's hold or hang is worse than a
-// beep.
+// beep. The text goes into the bank's spare, which becomes memory d's only
+// when the read succeeds: a read given up on writes there alone.
 void setMemory(int d) {
+    SpareText spare = spareText(memoryBank);
+    if (!spare.bytes) return;
     // One byte and one unit more than a memory keeps: enough to tell a text
     // that is cut from one that fits, and a huge clipboard text costs no
     // copy of itself.
-    std::optional<ClipboardText> text = readClipboardText(MEMORY_CAPACITY, MEMORY_CAPACITY);
+    std::optional<ClipboardText> text =
+        readClipboardText(spare.bytes, MEMORY_CAPACITY, spare.units, MEMORY_CAPACITY);
     if (!text) {
         MessageBeep(MB_OK);
         return;
     }
-    storeMemory(memoryBank, d, text->bytes, text->units, clipboardLocale(text->locale),
-                systemLocale(), encodeAnsi);
+    storeSpare(memoryBank, d, text->byteCount, text->unitCount, clipboardLocale(text->locale),
+               systemLocale(), encodeAnsi, decodeAnsi);
     refreshMemoryRow(d);
 }
 
@@ -106,9 +110,9 @@ void getMemory(int d) {
         // bytes go with their locale, and the Unicode form says what the
         // table shows, whatever keyboard is active at the paste.
         std::string_view bytes(memoryText(memoryBank, d), memorySize(memoryBank, d));
-        std::wstring decoded;
-        std::u16string_view units = memoryUnicodeText(d, decoded);
-        if (!writeClipboardText(bytes, units, memoryLocale(memoryBank, d).lcid)) MessageBeep(MB_OK);
+        if (!writeClipboardText(bytes, memoryUnicodeText(memoryBank, d),
+                                memoryLocale(memoryBank, d).lcid))
+            MessageBeep(MB_OK);
         return;
     }
     showNestedBox([d] { showEmptyMemoryBox(d); });

@@ -22,6 +22,8 @@ void onInitDialog(HWND window) {
     sendControlMessage(window, IDC_FILL_TOTAL, PBM_SETRANGE, 0, range);
     for (int id = IDC_FILL_1; id <= IDC_FILL_0; ++id)
         sendControlMessage(window, id, PBM_SETRANGE, 0, range);
+    // Before the hotkeys: no read of the clipboard can be writing into the
+    // storage this replaces.
     createMemoryBank(memoryBank);
     mainWindowVisible = 1;
     padOpen = 0;
@@ -65,17 +67,8 @@ INT_PTR mainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-std::u16string_view memoryUnicodeText(int d, std::wstring& decoded) {
-    std::u16string_view exact = memoryExactText(memoryBank, d);
-    if (!exact.empty()) return exact;
-    decoded = decodeAnsi(memoryLocale(memoryBank, d).codePage, memoryText(memoryBank, d),
-                         memorySize(memoryBank, d));
-    return std::u16string_view(asUnits(decoded.c_str()), decoded.size());
-}
-
 void refreshMemoryRow(int d) {
-    std::wstring decoded;
-    setControlTextW(mainWindow, contentsId(d), asWide(memoryUnicodeText(d, decoded).data()));
+    setControlTextW(mainWindow, contentsId(d), asWide(memoryUnicodeText(memoryBank, d).data()));
     setControlText(mainWindow, sizeId(d), sizeLabelText(memoryBank, d).c_str());
     sendControlMessage(mainWindow, IDC_FILL_TOTAL, PBM_SETPOS,
                        static_cast<WPARAM>(overallPercent(memoryBank)), 0);

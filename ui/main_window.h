@@ -1,9 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-#include <string_view>
-
 #include "core/memory_bank.h"
 
 extern MemoryBank memoryBank;
@@ -17,7 +14,3 @@ extern HFONT padTextFont;
 INT_PTR mainWindowCallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Shows memory d's state in its row and the overall bar, shown or hidden.
 void refreshMemoryRow(int d);
-// The text memory d shows, and a recall pastes as Unicode: its exact text,
-// else its bytes decoded in their own code page (into `decoded`).
-// NUL-terminated.
-std::u16string_view memoryUnicodeText(int d, std::wstring& decoded);

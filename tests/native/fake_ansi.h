@@ -10,6 +10,10 @@
 //                  0xC0, '?' for every other unit;
 //   FAKE_UTF8:     UTF-8, one to four bytes a character; '?' for a lone half
 //                  of a pair.
+// Their decoders go a byte at a time, each its own way, so that a text
+// decoded in the wrong one shows: FAKE_WESTERN as Latin-1, FAKE_CYRILLIC
+// with the Russian letters from 0xC0 and U+FFFD for the other high bytes,
+// FAKE_UTF8 with U+FFFD for every byte that is not ASCII.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -73,6 +77,30 @@ inline size_t fakeAnsi(uint32_t codePage, const char16_t* units, size_t count, c
 inline std::string fakeAnsiOf(std::u16string_view s, uint32_t codePage = FAKE_WESTERN) {
     std::string out(s.size() * 3, '\0');
     out.resize(fakeAnsi(codePage, s.data(), s.size(), out.data(), out.size()));
+    return out;
+}
+
+inline size_t fakeUnicode(uint32_t codePage, const char* bytes, size_t count, char16_t* out,
+                          size_t room) {
+    if (count > room) return 0;
+    // Worked out once per page: the fuzzer decodes long texts at every step.
+    static const auto tables = [] {
+        struct { char16_t unit[4][256]; } t{};
+        for (int b = 0; b < 256; ++b) {
+            t.unit[FAKE_WESTERN][b] = char16_t(b);
+            t.unit[FAKE_CYRILLIC][b] = b < 0x80 ? char16_t(b) : b >= 0xC0 ? char16_t(0x0410 + (b - 0xC0)) : u'\uFFFD';
+            t.unit[FAKE_UTF8][b] = b < 0x80 ? char16_t(b) : u'\uFFFD';
+        }
+        return t;
+    }();
+    const char16_t* unit = tables.unit[codePage < 4 ? codePage : FAKE_WESTERN];
+    for (size_t i = 0; i < count; ++i) out[i] = unit[static_cast<unsigned char>(bytes[i])];
+    return count;
+}
+
+inline std::u16string fakeUnicodeOf(std::string_view s, uint32_t codePage = FAKE_WESTERN) {
+    std::u16string out(s.size(), u'\0');
+    out.resize(fakeUnicode(codePage, s.data(), s.size(), out.data(), out.size()));
     return out;
 }
 

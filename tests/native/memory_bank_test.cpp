@@ -3,12 +3,27 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
-extern int refusedTextAllocations;  // the native storage refuses this many
-
 namespace {
+
+// A store as the clipboard bridge makes one: as much of the bytes and units
+// as the bank's spare takes, put there, then kept by memory d; from a
+// clipboard tagged with `clipboard`, on a system whose code page is
+// FAKE_WESTERN.
+void store(MemoryBank& bank, int d, std::string_view bytes, std::u16string_view units = {},
+           TextLocale clipboard = FAKE_SYSTEM_LOCALE) {
+    SpareText spare = spareText(bank);
+    ASSERT_NE(spare.bytes, nullptr);
+    const size_t n = std::min(bytes.size(), MEMORY_CAPACITY);
+    const size_t m = std::min(units.size(), MEMORY_CAPACITY);
+    if (n) std::memcpy(spare.bytes, bytes.data(), n);
+    if (m) std::memcpy(spare.units, units.data(), m * sizeof(char16_t));
+    storeSpare(bank, d, n, m, clipboard, FAKE_SYSTEM_LOCALE, fakeAnsi, fakeUnicode);
+}
 
 class MemoryBankTest : public ::testing::Test {
 protected:
@@ -48,7 +63,7 @@ TEST_F(MemoryBankTest, LongTextsAreCutTo65535Bytes) {
     for (size_t length : {size_t{65535}, size_t{65536}, size_t{100000}}) {
         SCOPED_TRACE(length);
         const std::string text = pattern(length);
-        storeMemory(bank, 4, text);
+        store(bank, 4, text);
         ASSERT_EQ(memorySize(bank, 4), 65535u);
         EXPECT_EQ(std::string(memoryText(bank, 4)), text.substr(0, 65535));
         EXPECT_EQ(memoryText(bank, 4)[65534], text[65534]);
@@ -59,30 +74,49 @@ TEST_F(MemoryBankTest, LongTextsAreCutTo65535Bytes) {
 }
 
 TEST_F(MemoryBankTest, TextEndsAtFirstNul) {
-    storeMemory(bank, 2, std::string("A\0B", 3));
+    store(bank, 2, std::string("A\0B", 3));
     EXPECT_EQ(memorySize(bank, 2), 1u);
     EXPECT_STREQ(memoryText(bank, 2), "A");
-    storeMemory(bank, 2, std::string("\0XYZ", 4));
+    store(bank, 2, std::string("\0XYZ", 4));
     EXPECT_TRUE(isMemoryEmpty(bank, 2));
 }
 
 TEST_F(MemoryBankTest, ShorterTextReplacesLongerCompletely) {
-    storeMemory(bank, 5, "a long first text");
-    storeMemory(bank, 5, "xy");
+    store(bank, 5, "a long first text", u"a long first text");
+    store(bank, 5, "xy", u"xy");
     EXPECT_STREQ(memoryText(bank, 5), "xy");
+    EXPECT_EQ(memoryUnicodeText(bank, 5), u"xy");
     EXPECT_EQ(memorySize(bank, 5), 2u);
     EXPECT_EQ(sizeLabelText(bank, 5), " 2 bytes");
+
+    // Nor does what a read that was given up on leaves in the spare: it
+    // changes no memory, and a store takes only what its own read counted.
+    SpareText spare = spareText(bank);
+    std::memset(spare.bytes, 'j', MEMORY_CAPACITY);
+    std::fill(spare.units, spare.units + MEMORY_CAPACITY, u'j');
+    for (int d = 0; d < MEMORY_COUNT; ++d) {
+        SCOPED_TRACE(d);
+        EXPECT_STREQ(memoryText(bank, d), d == 5 ? "xy" : "");
+        EXPECT_EQ(memoryUnicodeText(bank, d), d == 5 ? u"xy" : u"");
+    }
+    std::memcpy(spare.bytes, "ab", 2);
+    std::memcpy(spare.units, u"ab", 2 * sizeof(char16_t));
+    storeSpare(bank, 4, 2, 2, FAKE_SYSTEM_LOCALE, FAKE_SYSTEM_LOCALE, fakeAnsi, fakeUnicode);
+    EXPECT_STREQ(memoryText(bank, 4), "ab");
+    EXPECT_EQ(memoryExactText(bank, 4), u"ab");
+    EXPECT_EQ(memoryExactText(bank, 4).data()[2], u'\0');
+    EXPECT_STREQ(memoryText(bank, 5), "xy");
 }
 
 TEST_F(MemoryBankTest, EmptyTextAndClearEmptyTheMemory) {
-    storeMemory(bank, 7, pattern(40000));
+    store(bank, 7, pattern(40000));
     ASSERT_EQ(memoryPercent(bank, 7), 61);  // 4,000,000 div 65,536
-    storeMemory(bank, 7, "");
+    store(bank, 7, "");
     EXPECT_TRUE(isMemoryEmpty(bank, 7));
     EXPECT_EQ(memoryPercent(bank, 7), 0);
 
-    storeMemory(bank, 7, pattern(40000));
-    storeMemory(bank, 3, pattern(65535));
+    store(bank, 7, pattern(40000));
+    store(bank, 3, pattern(65535));
     clearMemory(bank, 7);
     EXPECT_TRUE(isMemoryEmpty(bank, 7));
     EXPECT_EQ(memoryPercent(bank, 7), 0);
@@ -97,42 +131,41 @@ TEST_F(MemoryBankTest, PercentageTellingPoints) {
     };
     for (const auto& p : points) {
         SCOPED_TRACE(p.size);
-        storeMemory(bank, 6, pattern(p.size));
+        store(bank, 6, pattern(p.size));
         EXPECT_EQ(memoryPercent(bank, 6), p.percent);
         EXPECT_EQ(overallPercent(bank), p.percent / 10);
     }
 }
 
 TEST_F(MemoryBankTest, OverallIsSumOfTruncatedPercentagesDivTen) {
-    storeMemory(bank, 1, pattern(656));
+    store(bank, 1, pattern(656));
     EXPECT_EQ(memoryPercent(bank, 1), 1);
     EXPECT_EQ(overallPercent(bank), 0);
 
     // One full memory (99) and nine at 655 bytes (0 each, though each is
     // 0.999 before truncation): 99 div 10 = 9, not 10.
-    storeMemory(bank, 1, pattern(65535));
-    for (int d : {0, 2, 3, 4, 5, 6, 7, 8, 9}) storeMemory(bank, d, pattern(655));
+    store(bank, 1, pattern(65535));
+    for (int d : {0, 2, 3, 4, 5, 6, 7, 8, 9}) store(bank, d, pattern(655));
     EXPECT_EQ(overallPercent(bank), 9);
 
-    for (int d = 0; d < MEMORY_COUNT; ++d) storeMemory(bank, d, pattern(65535));
+    for (int d = 0; d < MEMORY_COUNT; ++d) store(bank, d, pattern(65535));
     for (int d = 0; d < MEMORY_COUNT; ++d) EXPECT_EQ(memoryPercent(bank, d), 99) << d;
     EXPECT_EQ(overallPercent(bank), 99);
 }
 
 TEST_F(MemoryBankTest, MemoryZeroIsElementZeroAndCounts) {
-    storeMemory(bank, 0, "zero");
-    EXPECT_EQ(memoryText(bank, 0), bank.buffers);
-    EXPECT_EQ(memoryText(bank, 1), bank.buffers + MEMORY_CAPACITY);
+    store(bank, 0, "zero");
+    EXPECT_STREQ(memoryText(bank, 0), "zero");
     for (int d = 1; d < MEMORY_COUNT; ++d) EXPECT_TRUE(isMemoryEmpty(bank, d)) << d;
 
-    storeMemory(bank, 0, pattern(65535));
+    store(bank, 0, pattern(65535));
     EXPECT_EQ(bank.percent[0], 99);
     EXPECT_EQ(memoryPercent(bank, 0), 99);
     EXPECT_EQ(overallPercent(bank), 9);
 }
 
 TEST_F(MemoryBankTest, RecreatingTheBankStartsEmpty) {
-    for (int d = 0; d < MEMORY_COUNT; ++d) storeMemory(bank, d, pattern(65535));
+    for (int d = 0; d < MEMORY_COUNT; ++d) store(bank, d, pattern(65535));
     createMemoryBank(bank);
     expectEmptyEverywhere();
 }
@@ -141,26 +174,19 @@ TEST_F(MemoryBankTest, BytesAreStoredUnchanged) {
     std::string all;
     for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
     all += "\r\nline two\r\n";
-    storeMemory(bank, 8, all);
+    store(bank, 8, all);
     EXPECT_EQ(memorySize(bank, 8), all.size());
     EXPECT_EQ(std::string(memoryText(bank, 8)), all);
 }
 
 // ---- the exact text beside the bytes ----------------------------------------
 
-// A store from a clipboard tagged with `clipboard`, on a system whose code
-// page is FAKE_WESTERN.
-void storeFromClipboard(MemoryBank& bank, int d, std::string_view bytes, std::u16string_view exact,
-                        TextLocale clipboard = FAKE_SYSTEM_LOCALE) {
-    storeMemory(bank, d, bytes, exact, clipboard, FAKE_SYSTEM_LOCALE, fakeAnsi);
-}
-
 bool sameLocale(TextLocale a, TextLocale b) { return a.lcid == b.lcid && a.codePage == b.codePage; }
 
 TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
     const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \u03A9 \U0001F600\r\nplain";
     const std::string bytes = fakeAnsiOf(exact);
-    storeFromClipboard(bank, 3, bytes, exact);
+    store(bank, 3, bytes, exact);
     EXPECT_EQ(std::string(memoryText(bank, 3)), bytes);
     EXPECT_EQ(memorySize(bank, 3), bytes.size());
     EXPECT_EQ(memoryExactText(bank, 3), exact);
@@ -174,9 +200,10 @@ TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
         {other, exact}, {bytes + "x", exact}, {bytes, exact + u"x"}, {"abc", u"xyz"}};
     for (const auto& [b, u] : disagreeing) {
         SCOPED_TRACE(b.size());
-        storeFromClipboard(bank, 3, b, u);
+        store(bank, 3, b, u);
         EXPECT_EQ(std::string(memoryText(bank, 3)), b);
         EXPECT_TRUE(memoryExactText(bank, 3).empty());
+        EXPECT_EQ(memoryUnicodeText(bank, 3), fakeUnicodeOf(b));
     }
 
     // ASCII is compared several units at a time: a difference anywhere in
@@ -187,34 +214,29 @@ TEST_F(MemoryBankTest, ExactTextIsKeptOnlyWhereItAgreesWithTheBytes) {
         SCOPED_TRACE(at);
         std::string changed = ascii;
         changed[at] ^= 0x01;
-        storeFromClipboard(bank, 3, changed, asciiUnits);
+        store(bank, 3, changed, asciiUnits);
         EXPECT_TRUE(memoryExactText(bank, 3).empty());
     }
-    storeFromClipboard(bank, 3, ascii, asciiUnits);
+    store(bank, 3, ascii, asciiUnits);
     EXPECT_EQ(memoryExactText(bank, 3), asciiUnits);
 
     // Both forms end at their first NUL.
-    storeFromClipboard(bank, 4, std::string("ab\0cd", 5), std::u16string(u"ab\0xy", 5));
+    store(bank, 4, std::string("ab\0cd", 5), std::u16string(u"ab\0xy", 5));
     EXPECT_EQ(memoryExactText(bank, 4), u"ab");
 
-    // Every other way of changing a memory drops its exact text and locale.
-    storeMemory(bank, 4, "new bytes");
+    // Bytes alone stand for themselves decoded; a clear and a re-created
+    // bank drop the text and the locale.
+    store(bank, 4, "new bytes");
     EXPECT_TRUE(memoryExactText(bank, 4).empty());
-    EXPECT_TRUE(sameLocale(memoryLocale(bank, 4), TextLocale()));
-    storeFromClipboard(bank, 5, bytes, exact);
+    EXPECT_EQ(memoryUnicodeText(bank, 4), u"new bytes");
+    store(bank, 5, bytes, exact);
     clearMemory(bank, 5);
-    EXPECT_TRUE(memoryExactText(bank, 5).empty());
-    storeFromClipboard(bank, 5, bytes, exact, FAKE_RUSSIAN_LOCALE);
-    createMemoryBank(bank);
-    EXPECT_TRUE(memoryExactText(bank, 5).empty());
+    EXPECT_TRUE(memoryUnicodeText(bank, 5).empty());
     EXPECT_TRUE(sameLocale(memoryLocale(bank, 5), TextLocale()));
-
-    // No storage for the copy: the bytes are stored all the same.
-    refusedTextAllocations = 1;
-    storeFromClipboard(bank, 6, bytes, exact);
-    EXPECT_EQ(std::string(memoryText(bank, 6)), bytes);
-    EXPECT_TRUE(memoryExactText(bank, 6).empty());
-    EXPECT_EQ(refusedTextAllocations, 0);
+    store(bank, 5, bytes, exact, FAKE_RUSSIAN_LOCALE);
+    createMemoryBank(bank);
+    EXPECT_TRUE(memoryUnicodeText(bank, 5).empty());
+    EXPECT_TRUE(sameLocale(memoryLocale(bank, 5), TextLocale()));
 }
 
 TEST_F(MemoryBankTest, BytesAreTakenInTheClipboardsCodePageThenTheSystemsAndTheMemoryKeepsIt) {
@@ -252,12 +274,15 @@ TEST_F(MemoryBankTest, BytesAreTakenInTheClipboardsCodePageThenTheSystemsAndTheM
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        storeFromClipboard(bank, 2, c.bytes, c.exact, c.clipboard);
+        store(bank, 2, c.bytes, c.exact, c.clipboard);
         EXPECT_EQ(std::string(memoryText(bank, 2)), c.bytes);
         EXPECT_EQ(memoryExactText(bank, 2), c.kept ? c.exact : std::u16string());
         const TextLocale got = memoryLocale(bank, 2);
         EXPECT_EQ(got.lcid, c.locale.lcid);
         EXPECT_EQ(got.codePage, c.locale.codePage);
+        // What it stands for: the exact text, else the bytes in its code page.
+        EXPECT_EQ(memoryUnicodeText(bank, 2),
+                  c.kept ? c.exact : fakeUnicodeOf(c.bytes, c.locale.codePage));
     }
 }
 
@@ -293,7 +318,7 @@ TEST_F(MemoryBankTest, CutTextKeepsItsWholeCharactersUpToTheCutAndNothingBeyond)
         const TextLocale keyboard{0x0400 + c.codePage, c.codePage};
         const std::u16string exact = longText(c.before, c.at);
         const std::string bytes = fakeAnsiOf(exact, c.codePage);
-        storeFromClipboard(bank, 7, bytes, exact, keyboard);
+        store(bank, 7, bytes, exact, keyboard);
         ASSERT_EQ(memorySize(bank, 7), 65535u);
         EXPECT_EQ(std::string(memoryText(bank, 7)), bytes.substr(0, 65535));
         EXPECT_EQ(memoryExactText(bank, 7), exact.substr(0, c.keptUnits));
@@ -305,10 +330,11 @@ TEST_F(MemoryBankTest, CutTextKeepsItsWholeCharactersUpToTheCutAndNothingBeyond)
     std::u16string exact = longText(65534, u"\u6771");
     std::string bytes = fakeAnsiOf(exact);
     bytes[65534] = 'x';
-    storeFromClipboard(bank, 7, bytes, exact);
+    store(bank, 7, bytes, exact);
     EXPECT_TRUE(memoryExactText(bank, 7).empty());
+    EXPECT_EQ(memoryUnicodeText(bank, 7), fakeUnicodeOf(bytes.substr(0, 65535)));
     exact = longText(65534, u"z");
-    storeFromClipboard(bank, 7, fakeAnsiOf(exact), exact.substr(0, 60000));
+    store(bank, 7, fakeAnsiOf(exact), exact.substr(0, 60000));
     EXPECT_TRUE(memoryExactText(bank, 7).empty());
 }
 

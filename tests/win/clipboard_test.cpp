@@ -123,11 +123,44 @@ std::string pattern(size_t n) {
     return s;
 }
 
-// The bridge's read, its CF_TEXT part as a string.
-std::optional<std::string> readText(size_t maxBytes = static_cast<size_t>(-1)) {
-    std::optional<ClipboardText> t = readClipboardText(maxBytes);
+// The storage the bridge reads into, with room to spare. It lives as long
+// as the program: a read given up on may still write into it.
+constexpr size_t ROOM = 100000;
+char readBytes[ROOM + 1];
+char16_t readUnits[ROOM + 1];
+
+struct ReadText {
+    std::string bytes;
+    std::u16string units;
+    uint32_t locale;
+};
+
+// The bridge's read, with room for `maxBytes` bytes and `maxUnits` units.
+std::optional<ReadText> readBoth(size_t maxBytes = ROOM, size_t maxUnits = ROOM) {
+    std::optional<ClipboardText> t = readClipboardText(readBytes, maxBytes, readUnits, maxUnits);
     if (!t) return std::nullopt;
-    return std::string(t->bytes);
+    EXPECT_LE(t->byteCount, maxBytes);
+    EXPECT_LE(t->unitCount, maxUnits);
+    return ReadText{std::string(readBytes, t->byteCount), std::u16string(readUnits, t->unitCount),
+                    t->locale};
+}
+
+std::optional<std::string> readText(size_t maxBytes = ROOM) {
+    std::optional<ReadText> t = readBoth(maxBytes);
+    if (!t) return std::nullopt;
+    return t->bytes;
+}
+
+// The same, after marking the storage just past the room given: a read
+// that writes there would overwrite the next memory's text. Only where no
+// read was given up on, which could still be writing there.
+std::optional<ReadText> readWithinRoom(size_t maxBytes, size_t maxUnits) {
+    readBytes[maxBytes] = '\x7F';
+    readUnits[maxUnits] = u'\x7F';
+    std::optional<ReadText> t = readBoth(maxBytes, maxUnits);
+    EXPECT_EQ(readBytes[maxBytes], '\x7F') << "bytes written past the room they were given";
+    EXPECT_EQ(readUnits[maxUnits], u'\x7F') << "units written past the room they were given";
+    return t;
 }
 
 class ClipboardTest : public ::testing::Test {
@@ -185,7 +218,9 @@ TEST_F(ClipboardTest, LongTextFromAnotherWriterIsReadWhole) {
 TEST_F(ClipboardTest, ReadCopiesNoMoreThanTheCallerKeeps) {
     const std::string text = pattern(70000);
     ASSERT_TRUE(rawSetText(text));
-    EXPECT_EQ(readText(65535), text.substr(0, 65535));
+    std::optional<ReadText> t = readWithinRoom(65535, 65535);
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(t->bytes, text.substr(0, 65535));
     EXPECT_EQ(readText(0), "");
     ASSERT_TRUE(rawSet({{CF_TEXT, {'a', 'b', '\0', 'c', 'd', '\0'}}}));
     EXPECT_EQ(readText(5), "ab");
@@ -276,27 +311,27 @@ TEST_F(ClipboardTest, BothFormsAndTheLocaleAreReadInOneGoAndWrittenInOneEmptying
     const std::u16string exact = u"Gr\u00FC\u00DFe \u2192 \u6771\u4EAC \U0001F600";
     ASSERT_TRUE(rawSet({{CF_UNICODETEXT, unitsOf(exact)}, {CF_TEXT, bytesOf("Gr\xFC\xDF" "e ? ?? ??")},
                         {CF_LOCALE, localeOf(0x0419)}}));
-    std::optional<ClipboardText> t = readClipboardText();
+    std::optional<ReadText> t = readBoth();
     ASSERT_TRUE(t.has_value());
-    EXPECT_EQ(std::string(t->bytes), "Gr\xFC\xDF" "e ? ?? ??");
-    EXPECT_EQ(std::u16string(t->units), exact);
+    EXPECT_EQ(t->bytes, "Gr\xFC\xDF" "e ? ?? ??");
+    EXPECT_EQ(t->units, exact);
     EXPECT_EQ(t->locale, 0x0419u);
-    t = readClipboardText(4, 3);
+    t = readWithinRoom(4, 3);
     ASSERT_TRUE(t.has_value());
-    EXPECT_EQ(std::string(t->bytes), "Gr\xFC\xDF");
-    EXPECT_EQ(std::u16string(t->units), u"Gr\u00FC");
+    EXPECT_EQ(t->bytes, "Gr\xFC\xDF");
+    EXPECT_EQ(t->units, u"Gr\u00FC");
     // A locale block too short for an LCID names none.
     ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf("abc")}, {CF_LOCALE, localeOf(0x0419, 2)}}));
-    t = readClipboardText();
+    t = readBoth();
     ASSERT_TRUE(t.has_value());
     EXPECT_EQ(t->locale, 0u);
     // A Unicode block without a terminator, of an odd size: read to its end
     // and no further.
     ASSERT_TRUE(rawSet({{CF_TEXT, bytesOf("abc")}, {CF_UNICODETEXT, unitsOf(u"xyz", false)}}));
-    t = readClipboardText();
+    t = readBoth();
     ASSERT_TRUE(t.has_value());
     EXPECT_LE(t->units.size(), 3u);
-    EXPECT_EQ(std::u16string(u"xyz").substr(0, t->units.size()), std::u16string(t->units));
+    EXPECT_EQ(std::u16string(u"xyz").substr(0, t->units.size()), t->units);
     EXPECT_TRUE(clipboardIsClosed());
 
     DWORD before = GetClipboardSequenceNumber();
